@@ -1,0 +1,30 @@
+# Front of the CMake build. `make run` and `make test` first install what is
+# missing (scripts/bootstrap.sh does nothing when all is there).
+#
+#   build/i686     the deliverable: build/i686/dist holds setup.exe and the
+#                  stand-in product files, as a distribution folder looks
+#   build/x86_64   the same sources for 64-bit Windows, tested under Wine on
+#                  machines whose kernel cannot run 32-bit programs
+
+.PHONY: all bootstrap build test run format clean
+
+all: build
+
+bootstrap:
+	@sh scripts/bootstrap.sh
+
+build: bootstrap
+	@sh scripts/build.sh
+
+test: build
+	@sh scripts/test.sh
+
+run: build
+	@sh scripts/run.sh
+
+format:
+	clang-format -i app/*.cpp app/*.h support/*.cpp support/*.h product/*.cpp tests/*/*.cpp tests/*/*.h 2>/dev/null || true
+
+clean:
+	@for d in build/*/; do [ -x tests/wine-fixture.sh ] && tests/wine-fixture.sh stop "$$d" >/dev/null 2>&1; done; true
+	rm -rf build

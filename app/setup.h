@@ -1,0 +1,42 @@
+// The setup application: process-wide state and the operations the dialogs,
+// the install and the uninstall share.
+#pragma once
+
+#include <windows.h>
+
+#include "process.h"
+#include "str.h"
+
+// Destination folder: read from the dialog by RunInstall, ending in a
+// backslash once validated.
+extern Str DestDir;
+// File names, each followed by "\r\n", filled by InstallFile and shown in
+// the install summary.
+extern Str ReplacedList;
+extern Str CopiedAsNewList;
+
+INT_PTR CALLBACK InstallDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK UninstallDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Asks a running product to quit and waits for it (bounded).
+void CloseRunningApp();
+// Keeps the dialog alive: waits `ms` on a message loop, or with 0 drains
+// the queue.
+void PumpAndWait(unsigned ms);
+
+// The install behind the install dialog's OK: true when it ran to its end.
+bool RunInstall();
+// The uninstall behind the uninstall dialog's OK.
+void RunUninstall();
+
+// Installs one file (or wildcard) from SourceDir into DestDir under its
+// policy. 0 when in place, else the shell's non-zero code.
+int InstallFile(const char* name, bool backup, bool copyAsNew, bool keepExisting);
+// Both paths exist as files with equal last-write time and low size.
+bool IsSameFile(const char* first, const char* second);
+
+// Registry registration and its removal.
+void RegisterProduct();
+void RegisterSoundEvent(const char* name, const char* label);
+void UnregisterProduct();
+void UnregisterSoundEvent(const char* name);

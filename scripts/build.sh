@@ -1,0 +1,22 @@
+#!/bin/sh
+# Configures and builds the deliverable (build/i686) and, where Wine here can
+# only run 64-bit programs, the 64-bit test build beside it.
+set -eu
+cd "$(dirname "$0")/.."
+jobs=$(nproc 2>/dev/null || echo 2)
+
+configure_and_build() {
+    arch=$1
+    dir=build/$arch
+    if [ ! -f "$dir/CMakeCache.txt" ]; then
+        cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" \
+            -DKR_DELIVERABLE_DIR="$(pwd)/build/i686/dist" >/dev/null
+    fi
+    cmake --build "$dir" -j"$jobs"
+}
+
+configure_and_build i686
+arch=$(scripts/test-arch.sh)
+if [ "$arch" != i686 ]; then
+    configure_and_build "$arch"
+fi

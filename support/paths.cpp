@@ -1,0 +1,140 @@
+#include "paths.h"
+
+#include <windows.h>
+
+#include <string.h>
+
+#include "process.h"
+#include "registry.h"
+
+namespace {
+
+const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const int32_t kPathSize = MAX_PATH;
+
+char Fold(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+// Compares the first n bytes (n < 0: the whole texts) with ASCII case folded.
+bool SameNoCase(const char* a, const char* b, int n = -1) {
+    for (int i = 0; n < 0 || i < n; i++) {
+        if (Fold(a[i]) != Fold(b[i]))
+            return false;
+        if (!a[i])
+            return true;
+    }
+    return true;
+}
+
+// Fills `out` from a call that takes a buffer size and returns the length,
+// or the size it needs (terminator included) when the buffer is too small.
+template <typename Query> void FillFromSizedCall(Str& out, Query query) {
+    DWORD n = query(out.GetBuffer(kPathSize, 0), kPathSize);
+    if (n >= static_cast<DWORD>(kPathSize))
+        n = query(out.GetBuffer(static_cast<int32_t>(n), 0), n);
+    out.SetLength(static_cast<int32_t>(n), false);
+}
+
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/' || c == ':';
+}
+
+} // namespace
+
+const char* ExpandPathTokens(Str& out, const char* path) {
+    Str input;
+    if (path && path != out.data) {
+        if (path[0] != '%' && path[0] != '$')
+            return path;
+        input.Assign(path); // private: the name is cut off in place below
+    } else {
+        if (!out.data)
+            return nullptr;
+        if (out.data[0] != '%' && out.data[0] != '$')
+            return out.data;
+        // Take the buffer over: out becomes buffer-less, input owns it.
+        input.data = out.data;
+        input.len = out.len;
+        input.cap = out.cap;
+        out.data = nullptr;
+        out.len = 0;
+        out.cap = 0;
+    }
+
+    if (input.data[0] == '%') {
+        // ExpandEnvironmentStringsA counts the terminator; with too small a
+        // buffer it returns the size it needs, so a long result is read again.
+        DWORD n = ExpandEnvironmentStringsA(input.data, out.GetBuffer(kPathSize, 0), kPathSize);
+        if (n > static_cast<DWORD>(kPathSize))
+            n = ExpandEnvironmentStringsA(input.data, out.GetBuffer(static_cast<int32_t>(n), 0), n);
+        out.SetLength(n ? static_cast<int32_t>(n) - 1 : 0, false);
+    } else {
+        char* name = input.data + 1;
+        char* end = strchr(name, '$');
+        const char* rest = "";
+        if (end) {
+            *end = 0;
+            rest = end + 1;
+        }
+        if (GetSpecialFolder(name, out)) {
+            if (*rest)
+                out.Append(rest);
+        } else {
+            // Unresolved: "$" and the name, so that callers can tell.
+            out.AssignConcat("$", name);
+        }
+    }
+    return out.data;
+}
+
+bool GetSpecialFolder(const char* name, Str& out) {
+    if (SameNoCase(name, "KR")) {
+        out.Substring(SourceDir, 0, SourceDir.len - 1, false);
+    } else if (SameNoCase(name, "Windows")) {
+        FillFromSizedCall(out, [](char* b, DWORD n) { return GetWindowsDirectoryA(b, n); });
+    } else if (SameNoCase(name, "System")) {
+        FillFromSizedCall(out, [](char* b, DWORD n) { return GetSystemDirectoryA(b, n); });
+    } else if (SameNoCase(name, "Temp")) {
+        FillFromSizedCall(out, [](char* b, DWORD n) { return GetTempPathA(n, b); });
+    } else {
+        HKEY root = SameNoCase(name, "Common", 6) ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+        if (!RegGetString(out, kShellFolders, name, nullptr, root, REG_SZ, nullptr)) {
+            const char* mapped = name;
+            if (SameNoCase(name, "Program Files"))
+                mapped = "ProgramFilesDir";
+            else if (SameNoCase(name, "Common Files"))
+                mapped = "CommonFilesDir";
+            else if (SameNoCase(name, "Media"))
+                mapped = "MediaPath";
+            RegGetString(out, "Software\\Microsoft\\Windows\\CurrentVersion", mapped, nullptr,
+                         HKEY_LOCAL_MACHINE, REG_SZ, nullptr);
+        }
+    }
+    out.TrimEnd('\\');
+    return out.len != 0;
+}
+
+Str& GetDirPart(Str& out, const Str& path) {
+    if (path.len < 2)
+        return out.Assign("");
+    const char* s = path.data;
+    int32_t i = path.len - 1;
+    if (s[0] == '"') {
+        s++;
+        int32_t rest = path.len - 1;
+        const void* quote = memchr(s, '"', static_cast<size_t>(rest));
+        i = quote ? static_cast<int32_t>(static_cast<const char*>(quote) - s) - 1 : rest - 1;
+    }
+    int32_t b = 0;
+    if (s[0] == '$' || s[0] == '%') {
+        const char* again = strchr(s + 1, s[0]);
+        if (again)
+            b = static_cast<int32_t>(again - s);
+    }
+    while (i > b && !IsSeparator(s[i]))
+        i--;
+    if (i < 1)
+        return out.Assign("");
+    return out.Substring(path, static_cast<int32_t>(s - path.data), i + 1, false);
+}

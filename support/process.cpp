@@ -1,0 +1,5 @@
+#include "process.h"
+
+HINSTANCE ModuleInstance;
+HWND MainDialog;
+Str SourceDir;

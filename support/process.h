@@ -1,0 +1,16 @@
+// Process-wide state that the support layer reads. The entry point fills
+// it; it lives from start to exit.
+#pragma once
+
+#include <windows.h>
+
+#include "str.h"
+
+// The module of the running program: its dialogs, icons and strings.
+extern HINSTANCE ModuleInstance;
+// The dialog being shown: owner of message boxes and of the wait timer, its
+// caption the progress display. Set on WM_INITDIALOG, never cleared.
+extern HWND MainDialog;
+// Folder of the running executable, ending in a backslash; also the
+// current directory.
+extern Str SourceDir;

@@ -1,0 +1,101 @@
+#include "registry.h"
+
+#include <string.h>
+
+namespace {
+
+const int32_t kFirstReadSize = 300;
+
+} // namespace
+
+int32_t RegGetString(Str& out, const char* keyPath, const char* valueName, const char* defaultText,
+                     HKEY root, DWORD type, HKEY* openKey) {
+    // A default that is our own text would be overwritten by the read.
+    Str defaultCopy;
+    if (defaultText && defaultText == out.data) {
+        defaultCopy.Assign(defaultText);
+        defaultText = defaultCopy.data;
+    }
+    HKEY key;
+    if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+        if (out.cap < kFirstReadSize)
+            out.ResizeDiscard(kFirstReadSize);
+        DWORD actualType = 0;
+        DWORD size = static_cast<DWORD>(out.cap);
+        LONG rc = RegQueryValueExA(key, valueName, nullptr, &actualType,
+                                   reinterpret_cast<BYTE*>(out.data), &size);
+        if (rc == ERROR_MORE_DATA) {
+            out.ResizeDiscard(static_cast<int32_t>(size) - 1);
+            size = static_cast<DWORD>(out.cap);
+            rc = RegQueryValueExA(key, valueName, nullptr, &actualType,
+                                  reinterpret_cast<BYTE*>(out.data), &size);
+        }
+        if (rc == ERROR_SUCCESS) {
+            // size counts the terminating NUL, but the stored data need not
+            // have one: then every byte is text (the block has room for the
+            // terminator the resize writes after it).
+            int32_t n = static_cast<int32_t>(size);
+            if (n > 0 && out.data[n - 1] == 0)
+                n--;
+            out.SetLength(n, false);
+        }
+        if (openKey)
+            *openKey = key;
+        else
+            RegCloseKey(key);
+        if (rc == ERROR_SUCCESS && actualType == type)
+            return out.len + 1;
+    }
+    out.Assign(defaultText);
+    return 0;
+}
+
+int32_t RegSetString(const Str& value, const char* keyPath, const char* valueName, HKEY root,
+                     DWORD type) {
+    HKEY key;
+    DWORD disposition;
+    if (RegCreateKeyExA(root, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
+                        &key, &disposition) != ERROR_SUCCESS)
+        return 0;
+    const char* text = value.data ? value.data : "";
+    LONG rc = RegSetValueExA(key, valueName, 0, type, reinterpret_cast<const BYTE*>(text),
+                             static_cast<DWORD>(value.len) + 1);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS ? value.len + 1 : 0;
+}
+
+int RegRemoveValue(const char* keyPath, const char* valueName, HKEY root) {
+    HKEY key;
+    if (RegOpenKeyExA(root, keyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return 0;
+    LONG rc = RegDeleteValueA(key, valueName);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS ? 1 : 0;
+}
+
+bool RegRemoveKey(const char* parentPath, const char* name, HKEY root, bool onlyIfEmpty) {
+    HKEY parent;
+    if (RegOpenKeyExA(root, parentPath, 0, KEY_ALL_ACCESS, &parent) != ERROR_SUCCESS)
+        return false;
+    if (onlyIfEmpty) {
+        Str scratch;
+        scratch.ResizeKeepOld(260, false);
+        scratch.data[0] = 0;
+        scratch.data[1] = 0;
+        HKEY child;
+        if (RegOpenKeyExA(parent, name, 0, KEY_ENUMERATE_SUB_KEYS, &child) != ERROR_SUCCESS) {
+            RegCloseKey(parent);
+            return false;
+        }
+        // Only subkeys count; values do not keep the key.
+        LONG rc = RegEnumKeyA(child, 0, scratch.data, 261);
+        RegCloseKey(child);
+        if (rc != ERROR_NO_MORE_ITEMS) {
+            RegCloseKey(parent);
+            return false;
+        }
+    }
+    bool deleted = RegDeleteKeyA(parent, name) == ERROR_SUCCESS;
+    RegCloseKey(parent);
+    return deleted;
+}

@@ -1,0 +1,372 @@
+#include "str.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+char* Allocate(int32_t cap) {
+    char* p = static_cast<char*>(malloc(static_cast<size_t>(cap) + 3));
+    if (!p)
+        StrOutOfMemory();
+    return p;
+}
+
+char FoldAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+int32_t Length(const char* text) {
+    return text ? static_cast<int32_t>(strlen(text)) : 0;
+}
+
+} // namespace
+
+Str::~Str() {
+    free(data);
+}
+
+void Str::Release() {
+    free(data);
+    data = nullptr;
+    len = 0;
+    cap = 0;
+}
+
+// True when p points into this object's block (its 3 spare bytes included).
+// Such a source dies with the block, so the copying operations read it
+// before the block is replaced.
+bool Str::Owns(const char* p) const {
+    return data && p && reinterpret_cast<uintptr_t>(p) >= reinterpret_cast<uintptr_t>(data) &&
+           reinterpret_cast<uintptr_t>(p) < reinterpret_cast<uintptr_t>(data) + cap + 3;
+}
+
+void Str::Terminate(int32_t n) {
+    len = n;
+    data[n] = 0;
+    data[n + 1] = 0;
+}
+
+int32_t Str::NewCap(int32_t n) const {
+    return n + (n >> 3) + ((flags & LargeSteps) ? 1000 : 10);
+}
+
+bool Str::NeedsNewBlock(int32_t n) const {
+    if (!data || cap < n)
+        return true;
+    if (flags & KeepCapacity)
+        return false;
+    return cap > 2 * n + ((flags & LargeSteps) ? 5000 : 50);
+}
+
+void Str::Resize(int32_t n) {
+    if (!data) {
+        data = Allocate(n);
+        cap = n;
+    } else if (NeedsNewBlock(n)) {
+        int32_t newCap = NewCap(n);
+        char* p = static_cast<char*>(realloc(data, static_cast<size_t>(newCap) + 3));
+        if (!p)
+            StrOutOfMemory();
+        data = p;
+        cap = newCap;
+    }
+    Terminate(n);
+}
+
+void Str::ResizeDiscard(int32_t n) {
+    if (!data) {
+        data = Allocate(n);
+        cap = n;
+    } else if (NeedsNewBlock(n)) {
+        int32_t newCap = NewCap(n);
+        free(data);
+        data = nullptr;
+        data = Allocate(newCap);
+        cap = newCap;
+    }
+    Terminate(n);
+}
+
+bool Str::ResizeKeepOld(int32_t n, bool noTerminator) {
+    bool allocated = false;
+    if (!data) {
+        data = Allocate(n);
+        cap = n;
+        allocated = true;
+    } else if (NeedsNewBlock(n)) {
+        int32_t newCap = NewCap(n);
+        data = Allocate(newCap);
+        cap = newCap;
+        allocated = true;
+    }
+    len = n;
+    if (!noTerminator) {
+        data[n] = 0;
+        data[n + 1] = 0;
+    }
+    return allocated;
+}
+
+char* Str::GetBuffer(int32_t n, int mode) {
+    if (n < 0) {
+        if (data) {
+            char* p = static_cast<char*>(realloc(data, static_cast<size_t>(len) + 3));
+            if (!p)
+                StrOutOfMemory();
+            data = p;
+            cap = len;
+            Terminate(len);
+        }
+        return data;
+    }
+    if (mode & KeepContent) {
+        int32_t old = len;
+        Resize(n);
+        if (!(mode & SizeAsLength) && n > old)
+            Terminate(old);
+    } else {
+        ResizeDiscard(n);
+        data[0] = 0;
+        data[1] = 0;
+        if (!(mode & SizeAsLength))
+            len = 0;
+    }
+    return data;
+}
+
+void Str::SetLength(int32_t n, bool keepCapacity) {
+    if (cap == 0)
+        return;
+    if (n < 0) {
+        const void* zero = memchr(data, 0, static_cast<size_t>(cap) + 1);
+        if (!zero) {
+            Terminate(cap);
+            return;
+        }
+        n = static_cast<int32_t>(static_cast<const char*>(zero) - data);
+    }
+    if (n > cap)
+        n = cap;
+    if (!(flags & KeepCapacity) && !keepCapacity && n < cap)
+        Resize(n);
+    else
+        Terminate(n);
+}
+
+bool Str::EqualNoCase(const Str& other) const {
+    if (len != other.len)
+        return false;
+    if (!data || !other.data)
+        return !data && !other.data;
+    for (int32_t i = 0; i < len; i++) {
+        if (FoldAscii(data[i]) != FoldAscii(other.data[i]))
+            return false;
+    }
+    return true;
+}
+
+bool Str::StartsWith(const char* text, int32_t n) const {
+    if (!data || !text)
+        return false;
+    if (n < 0)
+        n = Length(text);
+    if (n > len)
+        return false;
+    return memcmp(data, text, static_cast<size_t>(n)) == 0;
+}
+
+bool Str::EndsWith(const char* text, int32_t n) const {
+    if (!data || !text)
+        return false;
+    if (n < 0)
+        n = Length(text);
+    if (n > len)
+        return false;
+    return memcmp(data + len - n, text, static_cast<size_t>(n)) == 0;
+}
+
+Str& Str::Assign(const Str& src) {
+    if (&src == this)
+        return *this;
+    if (!src.data) {
+        Release();
+        return *this;
+    }
+    ResizeDiscard(src.len);
+    memcpy(data, src.data, static_cast<size_t>(src.len));
+    return *this;
+}
+
+Str& Str::Assign(const char* text) {
+    if (text == data && data)
+        return *this;
+    if (!text) {
+        Release();
+        return *this;
+    }
+    int32_t m = Length(text);
+    if (Owns(text)) {
+        // A tail of our own text: move it down, then let the policy size it.
+        memmove(data, text, static_cast<size_t>(m));
+        Resize(m);
+        return *this;
+    }
+    ResizeDiscard(m);
+    memcpy(data, text, static_cast<size_t>(m));
+    return *this;
+}
+
+Str& Str::AppendBytes(const char* src, int32_t m) {
+    int32_t old = len;
+    if (Owns(src)) {
+        // Resize may move the block: keep the source as an offset.
+        ptrdiff_t offset = src - data;
+        Resize(old + m);
+        memmove(data + old, data + offset, static_cast<size_t>(m));
+        data[len] = 0;
+        return *this;
+    }
+    Resize(old + m);
+    memcpy(data + old, src, static_cast<size_t>(m));
+    return *this;
+}
+
+Str& Str::Append(const Str& src) {
+    if (src.len == 0)
+        return *this;
+    return AppendBytes(src.data, src.len);
+}
+
+Str& Str::Append(const char* text) {
+    if (!text)
+        return *this;
+    return AppendBytes(text, Length(text));
+}
+
+Str& Str::PrependBytes(const char* src, int32_t m) {
+    if (!data) {
+        ResizeDiscard(m);
+        memcpy(data, src, static_cast<size_t>(m));
+        return *this;
+    }
+    char* old = data;
+    int32_t oldLen = len;
+    if (Owns(src)) {
+        // Our own bytes in front of ourselves: take a private copy first.
+        char* copy = Allocate(m);
+        memcpy(copy, src, static_cast<size_t>(m));
+        PrependBytes(copy, m);
+        free(copy);
+        return *this;
+    }
+    if (ResizeKeepOld(oldLen + m, false)) {
+        memcpy(data, src, static_cast<size_t>(m));
+        memcpy(data + m, old, static_cast<size_t>(oldLen));
+        free(old);
+    } else {
+        memmove(data + m, data, static_cast<size_t>(oldLen) + 1);
+        memcpy(data, src, static_cast<size_t>(m));
+    }
+    return *this;
+}
+
+Str& Str::Prepend(const Str& src) {
+    if (src.len == 0)
+        return *this;
+    return PrependBytes(src.data, src.len);
+}
+
+Str& Str::Prepend(const char* text) {
+    if (!text)
+        return *this;
+    return PrependBytes(text, Length(text));
+}
+
+Str& Str::AssignConcat(const Str& first, const char* second) {
+    if (data == first.data)
+        return Append(second);
+    if (second && data == second)
+        return Prepend(first);
+    if (!first.data && !second) {
+        Release();
+        return *this;
+    }
+    // Same as the text form; `first` is another object here.
+    return AssignConcat(first.data ? first.data : "", second);
+}
+
+Str& Str::AssignConcat(const char* first, const char* second) {
+    if (data == first)
+        return Append(second);
+    if (second && data == second)
+        return Prepend(first);
+    if (!first && !second) {
+        Release();
+        return *this;
+    }
+    int32_t m1 = Length(first);
+    int32_t m2 = Length(second);
+    if (Owns(first) || Owns(second)) {
+        // Pieces of our own buffer: build in a fresh block, then swap.
+        char* p = Allocate(m1 + m2 + 1);
+        if (m1)
+            memcpy(p, first, static_cast<size_t>(m1));
+        if (m2)
+            memcpy(p + m1, second, static_cast<size_t>(m2));
+        free(data);
+        data = p;
+        cap = m1 + m2 + 1;
+        Terminate(m1 + m2);
+        return *this;
+    }
+    ResizeDiscard(m1 + m2);
+    if (m1)
+        memcpy(data, first, static_cast<size_t>(m1));
+    if (second)
+        memcpy(data + m1, second, static_cast<size_t>(m2) + 1);
+    return *this;
+}
+
+Str& Str::Substring(const Str& src, int32_t start, int32_t count, bool append) {
+    int32_t n = src.len;
+    if (start < 0)
+        start = 0;
+    if (start > n)
+        start = n;
+    if (count < 0 || count >= n - start)
+        count = n - start;
+    if (n == 0 || count == 0) {
+        if (!append)
+            ResizeDiscard(0);
+        return *this;
+    }
+    if (&src == this) {
+        char* old = data;
+        bool allocated = ResizeKeepOld(count, true);
+        memmove(data, old + start, static_cast<size_t>(count));
+        if (allocated)
+            free(old);
+        data[count] = 0;
+        return *this;
+    }
+    if (append)
+        return AppendBytes(src.data + start, count);
+    ResizeDiscard(count);
+    memcpy(data, src.data + start, static_cast<size_t>(count));
+    return *this;
+}
+
+Str& Str::TrimEnd(char ch) {
+    if (!data)
+        return *this;
+    int32_t n = len;
+    if (ch)
+        while (n > 0 && data[n - 1] == ch)
+            n--;
+    else
+        while (n > 0 && static_cast<unsigned char>(data[n - 1]) <= 32)
+            n--;
+    Terminate(n);
+    return *this;
+}

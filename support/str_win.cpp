@@ -1,0 +1,46 @@
+// The Windows-only parts of Str: the UTF-16 conversion and the end of the
+// road when the heap is exhausted.
+#include "str.h"
+
+#include <windows.h>
+
+#include <stdlib.h>
+#include <string.h>
+
+wchar_t* Str::ToWide(const char* text) {
+    if (text && text != data && !Owns(text)) {
+        int32_t m = static_cast<int32_t>(strlen(text));
+        ResizeDiscard(2 * m);
+        int n = m ? MultiByteToWideChar(CP_ACP, 0, text, m, reinterpret_cast<wchar_t*>(data), m) : 0;
+        Terminate(2 * n);
+        return reinterpret_cast<wchar_t*>(data);
+    }
+    if (text && text != data) {
+        // A tail of our own text: convert a private copy.
+        Str copy;
+        copy.Assign(text);
+        return ToWide(copy.data);
+    }
+    int32_t m = len;
+    if (m == 0) {
+        if (data) {
+            data[0] = 0;
+            data[1] = 0;
+        }
+        return reinterpret_cast<wchar_t*>(data);
+    }
+    // The conversion needs the old bytes while it writes the new ones: force
+    // a fresh block and free the old one afterwards.
+    char* old = data;
+    cap = 0;
+    ResizeKeepOld(2 * m, false);
+    int n = MultiByteToWideChar(CP_ACP, 0, old, m, reinterpret_cast<wchar_t*>(data), m);
+    free(old);
+    Terminate(2 * n);
+    return reinterpret_cast<wchar_t*>(data);
+}
+
+void StrOutOfMemory() {
+    FatalAppExitA(0, "Out of memory.");
+    ExitProcess(1);
+}

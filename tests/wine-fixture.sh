@@ -1,0 +1,68 @@
+#!/bin/sh
+# Starts or stops what the Windows tests of a build need: an Xvfb display,
+# the build's private 32-bit Wine prefix and its server. Idempotent.
+# Usage: wine-fixture.sh start|stop BUILD_DIR
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+action=$1
+build=$(cd "$2" && pwd)
+state="$build/wine"
+mkdir -p "$state/home"
+
+xvfb_alive() {
+    [ -f "$state/xvfb.pid" ] && kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null
+}
+
+case "$action" in
+start)
+    # Serialise concurrent starts of the same build.
+    exec 9>"$state/lock"
+    flock 9
+    if ! xvfb_alive; then
+        rm -f "$state/display"
+        # -displayfd picks a free display; its fds must not be the caller's,
+        # or CTest would wait for Xvfb to close them.
+        setsid Xvfb -displayfd 8 -screen 0 1024x768x24 -nolisten tcp 8>"$state/display.tmp" \
+            </dev/null >"$state/xvfb.log" 2>&1 9>&- &
+        echo $! >"$state/xvfb.pid"
+        i=0
+        while [ ! -s "$state/display.tmp" ] && [ $i -lt 100 ]; do
+            sleep 0.1
+            i=$((i + 1))
+        done
+        echo ":$(cat "$state/display.tmp")" >"$state/display"
+    fi
+    KR_BUILD=$build
+    . "$here/wine-env.sh"
+    if [ ! -f "$WINEPREFIX/.kr-ready" ]; then
+        rm -rf "$WINEPREFIX"
+        "$WINE" wineboot -i </dev/null >"$state/wineboot.log" 2>&1 9>&-
+        # Without a window manager Wine waits ~2 s whenever a top-level window
+        # is destroyed; unmanaged windows skip that.
+        "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 9>&-
+        wineserver -w 9>&-
+        touch "$WINEPREFIX/.kr-ready"
+    fi
+    # A persistent server started here, detached: a server that a test's
+    # wine started would hold the test's output pipes open.
+    # (It says so and ends when one runs already.)
+    setsid wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
+    cat "$state/display"
+    ;;
+stop)
+    if [ -d "$state/prefix" ]; then
+        KR_BUILD=$build
+        . "$here/wine-env.sh"
+        wineserver -k 2>/dev/null || true
+        wineserver -w 2>/dev/null || true
+    fi
+    if xvfb_alive; then
+        kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
+    fi
+    rm -f "$state/xvfb.pid" "$state/display"
+    ;;
+*)
+    echo "usage: $0 start|stop BUILD_DIR" >&2
+    exit 2
+    ;;
+esac
