@@ -97,8 +97,9 @@ void CloseRunningApp() {
 INT_PTR CALLBACK InstallDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
         MainDialog = dialog;
-        SendMessageA(dialog, WM_SETICON, ICON_BIG,
-                     reinterpret_cast<LPARAM>(LoadIconA(ModuleInstance, MAKEINTRESOURCEA(IDI_SETUP))));
+        SendMessageA(
+            dialog, WM_SETICON, ICON_BIG,
+            reinterpret_cast<LPARAM>(LoadIconA(ModuleInstance, MAKEINTRESOURCEA(IDI_SETUP))));
         ProposeFolder(dialog);
         static const int kOptions[] = {IDC_COPYFILES, IDC_STARTMENU, IDC_STARTUP, IDC_REGISTRY,
                                        IDC_STARTAPP};
@@ -140,8 +141,9 @@ INT_PTR CALLBACK InstallDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 INT_PTR CALLBACK UninstallDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
         MainDialog = dialog;
-        SendMessageA(dialog, WM_SETICON, ICON_SMALL,
-                     reinterpret_cast<LPARAM>(LoadIconA(ModuleInstance, MAKEINTRESOURCEA(IDI_UNINSTALL))));
+        SendMessageA(
+            dialog, WM_SETICON, ICON_SMALL,
+            reinterpret_cast<LPARAM>(LoadIconA(ModuleInstance, MAKEINTRESOURCEA(IDI_UNINSTALL))));
         return TRUE;
     }
     if (message != WM_COMMAND)

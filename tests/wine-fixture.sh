@@ -19,7 +19,7 @@ start)
     exec 9>"$state/lock"
     flock 9
     if ! xvfb_alive; then
-        rm -f "$state/display"
+        rm -f "$state/display" "$state/display.tmp"
         # -displayfd picks a free display; its fds must not be the caller's,
         # or CTest would wait for Xvfb to close them.
         setsid Xvfb -displayfd 8 -screen 0 1024x768x24 -nolisten tcp 8>"$state/display.tmp" \
@@ -59,7 +59,7 @@ stop)
     if xvfb_alive; then
         kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
     fi
-    rm -f "$state/xvfb.pid" "$state/display"
+    rm -f "$state/xvfb.pid" "$state/display" "$state/display.tmp"
     ;;
 *)
     echo "usage: $0 start|stop BUILD_DIR" >&2

@@ -1,0 +1,432 @@
+#include "driver.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <stdlib.h>
+
+namespace e2e {
+
+namespace {
+
+std::string Env(const char *name) {
+    const char *v = getenv(name);
+    return v ? v : "";
+}
+
+struct FindContext {
+    DWORD pid;
+    const char *cls;
+    const char *caption;
+    HWND except;
+    HWND found;
+    std::vector<HWND> *all;
+};
+
+BOOL CALLBACK FindProc(HWND w, LPARAM lp) {
+    FindContext *c = reinterpret_cast<FindContext *>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid != c->pid || w == c->except || !IsWindowVisible(w))
+        return TRUE;
+    char cls[64] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    if (c->cls && lstrcmpA(cls, c->cls) != 0)
+        return TRUE;
+    if (c->caption && Text(w) != c->caption)
+        return TRUE;
+    if (c->all) {
+        c->all->push_back(w);
+        return TRUE;
+    }
+    c->found = w;
+    return FALSE;
+}
+
+BOOL CALLBACK CollectChildren(HWND w, LPARAM lp) {
+    reinterpret_cast<std::vector<HWND> *>(lp)->push_back(w);
+    return TRUE;
+}
+
+} // namespace
+
+std::string WinPath(const std::string &unixPath) {
+    std::string w = "Z:" + unixPath;
+    for (char &c : w)
+        if (c == '/')
+            c = '\\';
+    while (w.size() > 3 && w.back() == '\\')
+        w.pop_back();
+    return w;
+}
+
+std::string DistDir() {
+    return WinPath(Env("KR_DIST"));
+}
+
+std::string ProductBuildDir() {
+    return WinPath(Env("KR_BUILD")) + "\\product";
+}
+
+bool FileExists(const std::string &path) {
+    DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::string &path) {
+    DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ReadFile(const std::string &path) {
+    std::string data;
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return data;
+    char buf[4096];
+    DWORD got;
+    while (::ReadFile(f, buf, sizeof buf, &got, nullptr) && got)
+        data.append(buf, got);
+    CloseHandle(f);
+    return data;
+}
+
+void WriteFile(const std::string &path, const std::string &content) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return;
+    DWORD put;
+    ::WriteFile(f, content.data(), static_cast<DWORD>(content.size()), &put, nullptr);
+    CloseHandle(f);
+}
+
+void RemoveTree(const std::string &path) {
+    DWORD a = GetFileAttributesA(path.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES)
+        return;
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!(a & FILE_ATTRIBUTE_DIRECTORY)) {
+        DeleteFileA(path.c_str());
+        return;
+    }
+    for (const std::string &name : ListFolder(path))
+        RemoveTree(path + "\\" + name);
+    RemoveDirectoryA(path.c_str());
+}
+
+void MakeFolders(const std::string &path) {
+    for (size_t i = 3; i <= path.size(); i++) {
+        if (i == path.size() || path[i] == '\\')
+            CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+    }
+}
+
+std::vector<std::string> ListFolder(const std::string &path) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        std::string n = fd.cFileName;
+        if (n != "." && n != "..")
+            names.push_back(n);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return names;
+}
+
+void CopyFolder(const std::string &from, const std::string &to) {
+    MakeFolders(to);
+    for (const std::string &name : ListFolder(from)) {
+        if (FileExists(from + "\\" + name))
+            CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
+    }
+}
+
+std::string Scratch(const std::string &name) {
+    std::string dir = "C:\\kr-e2e\\" + name;
+    RemoveTree(dir);
+    MakeFolders(dir);
+    return dir;
+}
+
+std::string FreshDist(const std::string &name) {
+    std::string dir = Scratch(name) + "\\dist";
+    CopyFolder(DistDir(), dir);
+    return dir;
+}
+
+bool RegRead(HKEY root, const std::string &key, const std::string &value, std::string *data,
+             DWORD *type, DWORD *size) {
+    HKEY k;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS)
+        return false;
+    char buf[8192];
+    DWORD t = 0, n = sizeof buf;
+    LONG rc = RegQueryValueExA(k, value.c_str(), nullptr, &t, reinterpret_cast<BYTE *>(buf), &n);
+    RegCloseKey(k);
+    if (rc != ERROR_SUCCESS)
+        return false;
+    if (data) {
+        data->assign(buf, n);
+        if (!data->empty() && data->back() == 0)
+            data->pop_back();
+    }
+    if (type)
+        *type = t;
+    if (size)
+        *size = n;
+    return true;
+}
+
+bool RegKeyExists(HKEY root, const std::string &key) {
+    HKEY k;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(k);
+    return true;
+}
+
+void RegWrite(HKEY root, const std::string &key, const std::string &value,
+              const std::string &data) {
+    HKEY k;
+    if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    RegSetValueExA(k, value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE *>(data.c_str()),
+                   static_cast<DWORD>(data.size() + 1));
+    RegCloseKey(k);
+}
+
+void DeleteRegTree(HKEY root, const std::string &key) {
+    ::RegDeleteTreeA(root, key.c_str());
+    ::RegDeleteKeyA(root, key.c_str());
+}
+
+void ForgetInstall() {
+    DeleteRegTree(HKEY_CURRENT_USER, "Software\\Tovak");
+    DeleteRegTree(HKEY_LOCAL_MACHINE,
+                  "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KR2");
+    HKEY k;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\Help", 0, KEY_SET_VALUE,
+                      &k) == ERROR_SUCCESS) {
+        RegDeleteValueA(k, "kr2help.hlp");
+        RegCloseKey(k);
+    }
+    DeleteRegTree(HKEY_CLASSES_ROOT, ".krl");
+    DeleteRegTree(HKEY_CLASSES_ROOT, "krlfile");
+    DeleteRegTree(HKEY_CURRENT_USER, "AppEvents\\Schemes\\Apps\\Kestrune");
+    static const char *const kEvents[] = {"KRCompileError", "KRRunError", "KRmes",    "KRinp",
+                                          "KRlist",         "KRTSmenu",   "KRTSmenu2"};
+    for (const char *e : kEvents)
+        DeleteRegTree(HKEY_CURRENT_USER, std::string("AppEvents\\EventLabels\\") + e);
+}
+
+std::string ShellFolder(const char *name) {
+    std::string v;
+    RegRead(HKEY_CURRENT_USER,
+            "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", name, &v);
+    return v;
+}
+
+Link ReadLink(const std::string &path) {
+    Link link;
+    IShellLinkA *sl = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void **>(&sl))))
+        return link;
+    IPersistFile *pf = nullptr;
+    if (SUCCEEDED(sl->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&pf)))) {
+        wchar_t wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+        if (SUCCEEDED(pf->Load(wide, STGM_READ))) {
+            char buf[MAX_PATH * 2];
+            link.ok = true;
+            if (sl->GetPath(buf, sizeof buf, nullptr, SLGP_RAWPATH) == S_OK)
+                link.target = buf;
+            if (SUCCEEDED(sl->GetArguments(buf, sizeof buf)))
+                link.arguments = buf;
+            if (SUCCEEDED(sl->GetWorkingDirectory(buf, sizeof buf)))
+                link.workingDir = buf;
+            if (SUCCEEDED(sl->GetIconLocation(buf, sizeof buf, &link.iconIndex)))
+                link.iconFile = buf;
+            sl->GetHotkey(&link.hotkey);
+        }
+        pf->Release();
+    }
+    sl->Release();
+    return link;
+}
+
+Process::~Process() {
+    if (process_) {
+        if (Running())
+            Kill();
+        CloseHandle(process_);
+    }
+}
+
+bool Process::Start(const std::string &exe, const std::string &args, const std::string &dir) {
+    std::string cmd = "\"" + exe + "\"";
+    if (!args.empty())
+        cmd += " " + args;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        dir.empty() ? nullptr : dir.c_str(), &si, &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    process_ = pi.hProcess;
+    pid_ = pi.dwProcessId;
+    return true;
+}
+
+bool Process::Running() const {
+    return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+bool Process::Wait(DWORD ms, DWORD *code) {
+    if (!process_ || WaitForSingleObject(process_, ms) != WAIT_OBJECT_0)
+        return false;
+    if (code)
+        GetExitCodeProcess(process_, code);
+    return true;
+}
+
+void Process::Kill() {
+    if (process_) {
+        TerminateProcess(process_, 99);
+        WaitForSingleObject(process_, 5000);
+    }
+}
+
+HWND Process::WaitWindow(const char *cls, const char *caption, DWORD ms, HWND except) const {
+    DWORD start = GetTickCount();
+    for (;;) {
+        FindContext c = {pid_, cls, caption, except, nullptr, nullptr};
+        EnumWindows(FindProc, reinterpret_cast<LPARAM>(&c));
+        if (c.found || GetTickCount() - start >= ms)
+            return c.found;
+        Sleep(20);
+    }
+}
+
+std::vector<HWND> Process::Dialogs() const {
+    std::vector<HWND> all;
+    FindContext c = {pid_, "#32770", nullptr, nullptr, nullptr, &all};
+    EnumWindows(FindProc, reinterpret_cast<LPARAM>(&c));
+    return all;
+}
+
+std::string Text(HWND window) {
+    DWORD_PTR n = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &n))
+        return "";
+    std::string s(n + 1, '\0');
+    DWORD_PTR got = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, n + 1, reinterpret_cast<LPARAM>(&s[0]),
+                        SMTO_ABORTIFHUNG, 5000, &got);
+    s.resize(got);
+    return s;
+}
+
+std::string ItemText(HWND dialog, int id) {
+    return Text(GetDlgItem(dialog, id));
+}
+
+void SetItemText(HWND dialog, int id, const std::string &text) {
+    DWORD_PTR r;
+    SendMessageTimeoutA(GetDlgItem(dialog, id), WM_SETTEXT, 0,
+                        reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000, &r);
+}
+
+bool IsChecked(HWND dialog, int id) {
+    DWORD_PTR r = 0;
+    SendMessageTimeoutA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &r);
+    return r == BST_CHECKED;
+}
+
+void SetChecked(HWND dialog, int id, bool checked) {
+    DWORD_PTR r;
+    SendMessageTimeoutA(GetDlgItem(dialog, id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED,
+                        0, SMTO_ABORTIFHUNG, 5000, &r);
+}
+
+void Press(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+bool WaitText(HWND window, const std::string &text, DWORD ms) {
+    DWORD start = GetTickCount();
+    while (Text(window) != text) {
+        if (GetTickCount() - start >= ms)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+bool WaitGone(HWND window, DWORD ms) {
+    DWORD start = GetTickCount();
+    while (IsWindow(window)) {
+        if (GetTickCount() - start >= ms)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+void Box::Answer(int id) const {
+    // The box's buttons carry the answer ids; a click on one ends the box.
+    HWND button = GetDlgItem(window, id);
+    if (button)
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(button));
+    else
+        PostMessageA(window, WM_COMMAND, id, 0);
+}
+
+Box WaitMessageBox(const Process &p, HWND dialog, DWORD ms) {
+    Box box;
+    box.window = p.WaitWindow("#32770", nullptr, ms, dialog);
+    if (!box.window)
+        return box;
+    box.caption = Text(box.window);
+    // The message is the static control that holds text (the icon is a
+    // static without text).
+    std::vector<HWND> children;
+    EnumChildWindows(box.window, CollectChildren, reinterpret_cast<LPARAM>(&children));
+    for (HWND c : children) {
+        char cls[32] = "";
+        GetClassNameA(c, cls, sizeof cls);
+        if (lstrcmpiA(cls, "Static") == 0) {
+            std::string t = Text(c);
+            if (!t.empty()) {
+                box.text = t;
+                break;
+            }
+        }
+    }
+    return box;
+}
+
+std::vector<std::string> StandinLog(const std::string &logPath) {
+    std::vector<std::string> lines;
+    std::string all = ReadFile(logPath);
+    size_t start = 0;
+    while (start < all.size()) {
+        size_t end = all.find("\r\n", start);
+        if (end == std::string::npos)
+            end = all.size();
+        lines.push_back(all.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+} // namespace e2e
