@@ -19,7 +19,7 @@ export HOME="$KR_BUILD/wine/home"
 export XDG_CACHE_HOME="$HOME/.cache"
 export XDG_DATA_HOME="$HOME/.local/share"
 export XDG_CONFIG_HOME="$HOME/.config"
-if [ -f "$KR_BUILD/wine/display" ]; then
+if [ -z "${KR_USE_DISPLAY:-}" ] && [ -f "$KR_BUILD/wine/display" ]; then
     DISPLAY=$(cat "$KR_BUILD/wine/display")
     export DISPLAY
 fi

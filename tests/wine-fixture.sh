@@ -18,7 +18,8 @@ start)
     # Serialise concurrent starts of the same build.
     exec 9>"$state/lock"
     flock 9
-    if ! xvfb_alive; then
+    # KR_USE_DISPLAY: a real display is there (`make run` for real use).
+    if [ -z "${KR_USE_DISPLAY:-}" ] && ! xvfb_alive; then
         rm -f "$state/display" "$state/display.tmp"
         # -displayfd picks a free display; its fds must not be the caller's,
         # or CTest would wait for Xvfb to close them.
