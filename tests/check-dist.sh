@@ -1,0 +1,78 @@
+#!/bin/sh
+# Checks that a build's distribution folder is complete: setup.exe beside
+# every file that the install plan copies, none of them empty, and kr.exe
+# carrying the icon that the macro list file class names ("kr.exe,5").
+# Usage: check-dist.sh DIST_DIR
+set -eu
+dist=$1
+[ -d "$dist" ] || { echo "no distribution folder: $dist"; exit 1; }
+
+failed=0
+count=0
+# One name a line: several hold blanks.
+while IFS= read -r name; do
+    count=$((count + 1))
+    if [ ! -f "$dist/$name" ]; then
+        echo "missing: $name"
+        failed=$((failed + 1))
+    elif [ ! -s "$dist/$name" ]; then
+        echo "empty: $name"
+        failed=$((failed + 1))
+    fi
+done <<'LIST'
+setup.exe
+krhook20.dll
+pdh.dll
+psapi.dll
+krcl.exe
+kr.exe
+license.txt
+readme.txt
+typeinfo.ini
+winapiKR.txt
+krrecwin.txt
+Dialog Help.txt
+System.krl
+Samples2.krl
+Convert old macros.krl
+List.krl
+type info file.txt
+wininet.tlb
+kr2help.hlp
+pcrepattern.html
+LIST
+
+# The plan copies the icons as "*.ico": at least one must match.
+count=$((count + 1))
+icons=$(find "$dist" -maxdepth 1 -type f -name '*.ico' | wc -l)
+if [ "$icons" -eq 0 ]; then
+    echo "missing: *.ico"
+    failed=$((failed + 1))
+fi
+
+# Icon groups of kr.exe: resource type 14, counted from objdump's dump of
+# the resource directory (the entry of the type, then its name table).
+count=$((count + 1))
+objdump=objdump
+command -v x86_64-w64-mingw32-objdump >/dev/null && objdump=x86_64-w64-mingw32-objdump
+groups=0
+if [ -f "$dist/kr.exe" ]; then
+    groups=$($objdump -p "$dist/kr.exe" | awk '
+        /The .rsrc Resource Directory/ { rsrc = 1; next }
+        rsrc && /^[0-9a-f]+   Entry: ID: / { type = $4; next }
+        rsrc && type == "0x00000e," && /Name Table:/ {
+            for (i = 1; i <= NF; i++) {
+                if ($i == "Names:") n += $(i + 1)
+                if ($i == "IDs:") n += $(i + 1)
+            }
+            print n; exit
+        }
+        END { if (!n) print 0 }')
+fi
+if [ "$groups" -lt 6 ]; then
+    echo "kr.exe has $groups icon groups; the macro list files name index 5"
+    failed=$((failed + 1))
+fi
+
+echo "$dist: $((count - failed)) of $count checks passed"
+[ "$failed" -eq 0 ]
