@@ -1,7 +1,268 @@
-// The install sequence behind the install dialog's OK button.
+// The install sequence behind the install dialog's OK button: the folder
+// checks, the install plan, the registration, the shortcuts and the start
+// of the product.
+#include <windows.h>
+#include <shellapi.h>
+
+#include "files.h"
+#include "msgbox.h"
+#include "registry.h"
+#include "resource.h"
 #include "setup.h"
+#include "wintext.h"
+
+namespace {
+
+// What a file that was not copied does to the run.
+enum class OnFailure {
+    StopWithMessage, // the step-1 message, then stop
+    Stop,            // stop; the shell has already shown its own error
+    Mark,            // ask "Not all files have been copied" at the end
+    Ignore,          // go on as if copied
+};
+
+enum class Action {
+    Copy,
+    CopyOnNt4,        // copied only on Windows NT 4
+    DeleteAndSummary, // delete the type info file, then show the summary
+};
+
+struct PlanStep {
+    int step;
+    const char* caption; // set before the step; null leaves it unchanged
+    Action action;
+    const char* file;
+    bool backup, copyAsNew, keepExisting;
+    OnFailure onFailure;
+};
+
+// clang-format off
+const PlanStep kPlan[] = {
+    // step caption                         action                    file                      backup copyAsNew keep  failure
+    {1,  "Copying dll files",               Action::Copy,             "krhook20.dll",           false, false,    false, OnFailure::StopWithMessage},
+    {2,  nullptr,                           Action::CopyOnNt4,        "pdh.dll",                false, false,    true,  OnFailure::Mark},
+    {3,  nullptr,                           Action::CopyOnNt4,        "psapi.dll",              false, false,    true,  OnFailure::Mark},
+    {4,  "Copying exe files",               Action::Copy,             "setup.exe",              false, false,    false, OnFailure::Mark},
+    {5,  nullptr,                           Action::Copy,             "krcl.exe",               false, false,    false, OnFailure::Stop},
+    {6,  nullptr,                           Action::Copy,             "kr.exe",                 false, false,    false, OnFailure::Stop},
+    {7,  "Copying icon files",              Action::Copy,             "*.ico",                  false, false,    false, OnFailure::Mark},
+    {8,  "Copying text and ini files",      Action::Copy,             "license.txt",            false, false,    false, OnFailure::Mark},
+    {9,  nullptr,                           Action::Copy,             "typeinfo.ini",           false, false,    false, OnFailure::Mark},
+    {10, nullptr,                           Action::Copy,             "winapiKR.txt",           false, false,    false, OnFailure::Mark},
+    {11, nullptr,                           Action::Copy,             "krrecwin.txt",           false, false,    true,  OnFailure::Ignore},
+    {12, nullptr,                           Action::Copy,             "Dialog Help.txt",        false, false,    false, OnFailure::Mark},
+    {13, "Copying macro list files",        Action::Copy,             "System.krl",             true,  false,    false, OnFailure::Mark},
+    {14, nullptr,                           Action::Copy,             "Samples2.krl",           true,  false,    false, OnFailure::Mark},
+    {15, nullptr,                           Action::Copy,             "Convert old macros.krl", true,  false,    false, OnFailure::Mark},
+    {16, nullptr,                           Action::Copy,             "List.krl",               false, true,     false, OnFailure::Mark},
+    {17, nullptr,                           Action::DeleteAndSummary, "type info file.txt",     false, false,    false, OnFailure::Ignore},
+    {18, "Copying type library files",      Action::Copy,             "wininet.tlb",            false, false,    false, OnFailure::Mark},
+    {19, "Copying help files",              Action::Copy,             "kr2help.hlp",            false, false,    false, OnFailure::Stop},
+    {20, nullptr,                           Action::Copy,             "pcrepattern.html",       false, false,    false, OnFailure::Stop},
+};
+// clang-format on
+
+struct LinkRow {
+    const char* link;      // in the Start Menu folder
+    const char* target;    // in DestDir
+    const char* arguments; // null: none
+    int iconIndex;         // of the target itself; -1: the target's own icon
+};
+
+const LinkRow kStartMenuLinks[] = {
+    {"Kestrune.lnk", "kr.exe", nullptr, -1},
+    {"Help.lnk", "kr2help.hlp", nullptr, -1},
+    {"Uninstall.lnk", "setup.exe", "uninstall", 1}, // icon group 104
+};
+
+const char kShellFolders[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+const char kRetryMessage[] =
+    "Please retry. If you are installing from WinZip, try to close it, or just restore minimized "
+    "window. If error will appear again, then delete KR shortcut in StartUp folder and restart "
+    "Windows.";
+
+void ShowWaitCursor() {
+    SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514))); // IDC_WAIT
+}
+
+void SetCaption(const char* caption) {
+    SetWindowTextA(MainDialog, caption);
+}
+
+bool IsChecked(int id) {
+    return IsDlgButtonChecked(MainDialog, id) == BST_CHECKED;
+}
+
+// The NT major version, or 0 on the Windows 9x line.
+DWORD NtMajorVersion() {
+    OSVERSIONINFOA info = {};
+    info.dwOSVersionInfoSize = sizeof info; // 148
+    if (!GetVersionExA(&info) || info.dwPlatformId != VER_PLATFORM_WIN32_NT)
+        return 0;
+    return info.dwMajorVersion;
+}
+
+bool IsExistingFolder(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Reads the destination folder, creates it when missing, and ends it with a
+// backslash. False (after telling the user) when it cannot be used.
+bool PrepareDestDir() {
+    GetWindowTextStr(DestDir, GetDlgItem(MainDialog, IDC_DESTDIR), false);
+    if (DestDir.len == 0) {
+        MessageBeep(0);
+        return false;
+    }
+    if (!FindFile(DestDir.data, FindFolders) && !CreateDirectoryA(DestDir.data, nullptr)) {
+        // The search finds nothing for a path that ends in a backslash, so an
+        // existing folder typed that way ("D:\" too) only fails to be created.
+        if (!IsExistingFolder(DestDir.data)) {
+            MsgBoxFormat(MB_ICONERROR, nullptr, "Can't create folder ~", &DestDir);
+            return false;
+        }
+    }
+    if (DestDir.data[DestDir.len - 1] != '\\')
+        DestDir.Append("\\");
+    if (DestDir.EqualNoCase(SourceDir)) {
+        MsgBoxFormat(MB_ICONERROR, nullptr,
+                     "Source and destination directories must be different.\r\nIf you want to "
+                     "uninstall KR, do it through Control Panel Add-Remove Programs.");
+        return false;
+    }
+    return true;
+}
+
+// Deletes the type info file of the setup folder and shows which files were
+// replaced or copied beside older ones.
+void ShowSummary(const char* typeInfoFile, Str& text) {
+    Str path;
+    path.AssignConcat(SourceDir, typeInfoFile);
+    if (FindFile(path.data, FindFiles))
+        (void)DeleteFileA(path.data);
+
+    text.Assign("");
+    if (ReplacedList.len)
+        text.Format("Following files have been replaced (old files moved to Backup folder):\r\n~",
+                    &ReplacedList);
+    if (CopiedAsNewList.len) {
+        Str copied;
+        copied.Format("Following new files have been copied as \"Copy of...\":\r\n~",
+                      &CopiedAsNewList);
+        if (text.len)
+            text.Append("\r\n");
+        text.Append(copied);
+    }
+    if (text.len)
+        MessageBoxA(MainDialog, text.data, "Info", MB_ICONINFORMATION);
+}
+
+// Works through the install plan. False when the run must stop.
+bool CopyFiles(Str& text) {
+    bool notAllCopied = false;
+    ReplacedList.Assign(static_cast<const char*>(nullptr));
+    CopiedAsNewList.Assign(static_cast<const char*>(nullptr));
+    DWORD ntMajor = 0;
+    bool ntKnown = false;
+    for (const PlanStep& s : kPlan) {
+        if (s.caption)
+            SetCaption(s.caption);
+        if (s.action == Action::DeleteAndSummary) {
+            ShowSummary(s.file, text);
+            continue;
+        }
+        if (s.action == Action::CopyOnNt4) {
+            if (!ntKnown) {
+                ntMajor = NtMajorVersion();
+                ntKnown = true;
+            }
+            if (ntMajor != 4)
+                continue;
+        }
+        if (InstallFile(s.file, s.backup, s.copyAsNew, s.keepExisting) == 0)
+            continue;
+        switch (s.onFailure) {
+        case OnFailure::StopWithMessage:
+            MessageBoxA(MainDialog, kRetryMessage, nullptr, MB_ICONERROR);
+            return false;
+        case OnFailure::Stop:
+            return false;
+        case OnFailure::Mark:
+            notAllCopied = true;
+            break;
+        case OnFailure::Ignore:
+            break;
+        }
+    }
+    if (notAllCopied && MessageBoxA(MainDialog, "Not all files have been copied. Continue setup?",
+                                    "Warning", MB_YESNO | MB_ICONWARNING) != IDYES)
+        return false;
+    return true;
+}
+
+void CreateStartMenuLinks(Str& folder, Str& link, Str& target) {
+    ShowWaitCursor();
+    SetCaption("Creating Shortcuts");
+    RegGetString(folder, kShellFolders, "Programs", nullptr, HKEY_CURRENT_USER, REG_SZ, nullptr);
+    if (folder.len == 0)
+        return;
+    folder.Append("\\Kestrune 2");
+    if (!FindFile(folder.data, FindFolders))
+        (void)CreateDirectoryA(folder.data, nullptr);
+    folder.Append("\\");
+    for (const LinkRow& row : kStartMenuLinks) {
+        link.AssignConcat(folder, row.link);
+        target.AssignConcat(DestDir, row.target);
+        (void)CreateShortcut(link.data, target.data, row.iconIndex < 0 ? nullptr : target.data,
+                             row.iconIndex < 0 ? 0 : row.iconIndex, row.arguments, DestDir.data, 0);
+    }
+}
+
+void CreateStartUpLink(Str& folder, Str& link, Str& target) {
+    ShowWaitCursor();
+    RegGetString(folder, kShellFolders, "StartUp", nullptr, HKEY_CURRENT_USER, REG_SZ, nullptr);
+    if (folder.len == 0)
+        return;
+    // The previous version's link goes to the Recycle Bin.
+    link.AssignConcat(folder, "\\KR.lnk");
+    if (FindFile(link.data, FindFiles))
+        (void)ShellDelete(link, false);
+    link.AssignConcat(folder, "\\Kestrune.lnk");
+    target.AssignConcat(DestDir, "kr.exe");
+    (void)CreateShortcut(link.data, target.data, nullptr, 0, "S", DestDir.data, 0);
+}
+
+} // namespace
 
 bool RunInstall() {
-    // The install sequence is not built yet: report that nothing was installed.
-    return false;
+    CloseRunningApp();
+    ShowWaitCursor();
+    if (!PrepareDestDir())
+        return false;
+
+    // The summary text, later the shortcut folder; the link path; its target.
+    Str text(Str::KeepCapacity);
+    Str link(Str::KeepCapacity);
+    Str target(Str::KeepCapacity);
+
+    if (IsChecked(IDC_COPYFILES) && !CopyFiles(text))
+        return false;
+    if (IsChecked(IDC_REGISTRY)) {
+        SetCaption("Updating Registry");
+        RegisterProduct();
+    }
+    if (IsChecked(IDC_STARTMENU))
+        CreateStartMenuLinks(text, link, target);
+    if (IsChecked(IDC_STARTUP))
+        CreateStartUpLink(text, link, target);
+    if (IsChecked(IDC_STARTAPP)) {
+        PumpAndWait(500);
+        SetCaption("Starting Kestrune");
+        target.AssignConcat(DestDir, "kr.exe");
+        (void)ShellExecuteA(MainDialog, nullptr, target.data, "V", DestDir.data, SW_SHOWNORMAL);
+    }
+    return true;
 }

@@ -20,7 +20,7 @@ TEST_F(InstallDialog, ShowsItsControlsWithEveryOptionChecked) {
     ASSERT_NE(dialog, nullptr);
     const struct {
         int id;
-        const char *text;
+        const char* text;
     } kControls[] = {
         {IDOK, "OK"},
         {IDCANCEL, "Cancel"},
@@ -32,7 +32,7 @@ TEST_F(InstallDialog, ShowsItsControlsWithEveryOptionChecked) {
         {IDC_STARTUP, "Creates shortcut in StartUp folder"},
         {IDC_STARTAPP, "Starts Kestrune"},
     };
-    for (const auto &c : kControls)
+    for (const auto& c : kControls)
         EXPECT_EQ(ItemText(dialog, c.id), c.text) << "control " << c.id;
     for (int id : {IDC_COPYFILES, IDC_REGISTRY, IDC_STARTMENU, IDC_STARTUP, IDC_STARTAPP})
         EXPECT_TRUE(IsChecked(dialog, id)) << "option " << id;

@@ -4,28 +4,29 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <stdio.h>
 #include <stdlib.h>
 
 namespace e2e {
 
 namespace {
 
-std::string Env(const char *name) {
-    const char *v = getenv(name);
+std::string Env(const char* name) {
+    const char* v = getenv(name);
     return v ? v : "";
 }
 
 struct FindContext {
     DWORD pid;
-    const char *cls;
-    const char *caption;
+    const char* cls;
+    const char* caption;
     HWND except;
     HWND found;
-    std::vector<HWND> *all;
+    std::vector<HWND>* all;
 };
 
 BOOL CALLBACK FindProc(HWND w, LPARAM lp) {
-    FindContext *c = reinterpret_cast<FindContext *>(lp);
+    FindContext* c = reinterpret_cast<FindContext*>(lp);
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
     if (pid != c->pid || w == c->except || !IsWindowVisible(w))
@@ -45,15 +46,15 @@ BOOL CALLBACK FindProc(HWND w, LPARAM lp) {
 }
 
 BOOL CALLBACK CollectChildren(HWND w, LPARAM lp) {
-    reinterpret_cast<std::vector<HWND> *>(lp)->push_back(w);
+    reinterpret_cast<std::vector<HWND>*>(lp)->push_back(w);
     return TRUE;
 }
 
 } // namespace
 
-std::string WinPath(const std::string &unixPath) {
+std::string WinPath(const std::string& unixPath) {
     std::string w = "Z:" + unixPath;
-    for (char &c : w)
+    for (char& c : w)
         if (c == '/')
             c = '\\';
     while (w.size() > 3 && w.back() == '\\')
@@ -69,17 +70,17 @@ std::string ProductBuildDir() {
     return WinPath(Env("KR_BUILD")) + "\\product";
 }
 
-bool FileExists(const std::string &path) {
+bool FileExists(const std::string& path) {
     DWORD a = GetFileAttributesA(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool FolderExists(const std::string &path) {
+bool FolderExists(const std::string& path) {
     DWORD a = GetFileAttributesA(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::string ReadFile(const std::string &path) {
+std::string ReadFile(const std::string& path) {
     std::string data;
     HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, 0, nullptr);
@@ -93,7 +94,7 @@ std::string ReadFile(const std::string &path) {
     return data;
 }
 
-void WriteFile(const std::string &path, const std::string &content) {
+void WriteFile(const std::string& path, const std::string& content) {
     HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE)
         return;
@@ -102,7 +103,7 @@ void WriteFile(const std::string &path, const std::string &content) {
     CloseHandle(f);
 }
 
-void RemoveTree(const std::string &path) {
+void RemoveTree(const std::string& path) {
     DWORD a = GetFileAttributesA(path.c_str());
     if (a == INVALID_FILE_ATTRIBUTES)
         return;
@@ -111,19 +112,19 @@ void RemoveTree(const std::string &path) {
         DeleteFileA(path.c_str());
         return;
     }
-    for (const std::string &name : ListFolder(path))
+    for (const std::string& name : ListFolder(path))
         RemoveTree(path + "\\" + name);
     RemoveDirectoryA(path.c_str());
 }
 
-void MakeFolders(const std::string &path) {
+void MakeFolders(const std::string& path) {
     for (size_t i = 3; i <= path.size(); i++) {
         if (i == path.size() || path[i] == '\\')
             CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
     }
 }
 
-std::vector<std::string> ListFolder(const std::string &path) {
+std::vector<std::string> ListFolder(const std::string& path) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA fd;
     HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
@@ -138,35 +139,35 @@ std::vector<std::string> ListFolder(const std::string &path) {
     return names;
 }
 
-void CopyFolder(const std::string &from, const std::string &to) {
+void CopyFolder(const std::string& from, const std::string& to) {
     MakeFolders(to);
-    for (const std::string &name : ListFolder(from)) {
+    for (const std::string& name : ListFolder(from)) {
         if (FileExists(from + "\\" + name))
             CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
     }
 }
 
-std::string Scratch(const std::string &name) {
+std::string Scratch(const std::string& name) {
     std::string dir = "C:\\kr-e2e\\" + name;
     RemoveTree(dir);
     MakeFolders(dir);
     return dir;
 }
 
-std::string FreshDist(const std::string &name) {
+std::string FreshDist(const std::string& name) {
     std::string dir = Scratch(name) + "\\dist";
     CopyFolder(DistDir(), dir);
     return dir;
 }
 
-bool RegRead(HKEY root, const std::string &key, const std::string &value, std::string *data,
-             DWORD *type, DWORD *size) {
+bool RegRead(HKEY root, const std::string& key, const std::string& value, std::string* data,
+             DWORD* type, DWORD* size) {
     HKEY k;
     if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS)
         return false;
     char buf[8192];
     DWORD t = 0, n = sizeof buf;
-    LONG rc = RegQueryValueExA(k, value.c_str(), nullptr, &t, reinterpret_cast<BYTE *>(buf), &n);
+    LONG rc = RegQueryValueExA(k, value.c_str(), nullptr, &t, reinterpret_cast<BYTE*>(buf), &n);
     RegCloseKey(k);
     if (rc != ERROR_SUCCESS)
         return false;
@@ -182,7 +183,7 @@ bool RegRead(HKEY root, const std::string &key, const std::string &value, std::s
     return true;
 }
 
-bool RegKeyExists(HKEY root, const std::string &key) {
+bool RegKeyExists(HKEY root, const std::string& key) {
     HKEY k;
     if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
         return false;
@@ -190,18 +191,18 @@ bool RegKeyExists(HKEY root, const std::string &key) {
     return true;
 }
 
-void RegWrite(HKEY root, const std::string &key, const std::string &value,
-              const std::string &data) {
+void RegWrite(HKEY root, const std::string& key, const std::string& value,
+              const std::string& data) {
     HKEY k;
     if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr) !=
         ERROR_SUCCESS)
         return;
-    RegSetValueExA(k, value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE *>(data.c_str()),
+    RegSetValueExA(k, value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                    static_cast<DWORD>(data.size() + 1));
     RegCloseKey(k);
 }
 
-void DeleteRegTree(HKEY root, const std::string &key) {
+void DeleteRegTree(HKEY root, const std::string& key) {
     ::RegDeleteTreeA(root, key.c_str());
     ::RegDeleteKeyA(root, key.c_str());
 }
@@ -219,27 +220,29 @@ void ForgetInstall() {
     DeleteRegTree(HKEY_CLASSES_ROOT, ".krl");
     DeleteRegTree(HKEY_CLASSES_ROOT, "krlfile");
     DeleteRegTree(HKEY_CURRENT_USER, "AppEvents\\Schemes\\Apps\\Kestrune");
-    static const char *const kEvents[] = {"KRCompileError", "KRRunError", "KRmes",    "KRinp",
+    static const char* const kEvents[] = {"KRCompileError", "KRRunError", "KRmes",    "KRinp",
                                           "KRlist",         "KRTSmenu",   "KRTSmenu2"};
-    for (const char *e : kEvents)
+    for (const char* e : kEvents)
         DeleteRegTree(HKEY_CURRENT_USER, std::string("AppEvents\\EventLabels\\") + e);
 }
 
-std::string ShellFolder(const char *name) {
+std::string ShellFolder(const char* name) {
     std::string v;
     RegRead(HKEY_CURRENT_USER,
             "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", name, &v);
     return v;
 }
 
-Link ReadLink(const std::string &path) {
+Link ReadLink(const std::string& path) {
+    static HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    (void)com;
     Link link;
-    IShellLinkA *sl = nullptr;
+    IShellLinkA* sl = nullptr;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void **>(&sl))))
+                                reinterpret_cast<void**>(&sl))))
         return link;
-    IPersistFile *pf = nullptr;
-    if (SUCCEEDED(sl->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&pf)))) {
+    IPersistFile* pf = nullptr;
+    if (SUCCEEDED(sl->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pf)))) {
         wchar_t wide[MAX_PATH];
         MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
         if (SUCCEEDED(pf->Load(wide, STGM_READ))) {
@@ -269,7 +272,7 @@ Process::~Process() {
     }
 }
 
-bool Process::Start(const std::string &exe, const std::string &args, const std::string &dir) {
+bool Process::Start(const std::string& exe, const std::string& args, const std::string& dir) {
     std::string cmd = "\"" + exe + "\"";
     if (!args.empty())
         cmd += " " + args;
@@ -289,7 +292,7 @@ bool Process::Running() const {
     return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
 }
 
-bool Process::Wait(DWORD ms, DWORD *code) {
+bool Process::Wait(DWORD ms, DWORD* code) {
     if (!process_ || WaitForSingleObject(process_, ms) != WAIT_OBJECT_0)
         return false;
     if (code)
@@ -304,7 +307,7 @@ void Process::Kill() {
     }
 }
 
-HWND Process::WaitWindow(const char *cls, const char *caption, DWORD ms, HWND except) const {
+HWND Process::WaitWindow(const char* cls, const char* caption, DWORD ms, HWND except) const {
     DWORD start = GetTickCount();
     for (;;) {
         FindContext c = {pid_, cls, caption, except, nullptr, nullptr};
@@ -338,7 +341,7 @@ std::string ItemText(HWND dialog, int id) {
     return Text(GetDlgItem(dialog, id));
 }
 
-void SetItemText(HWND dialog, int id, const std::string &text) {
+void SetItemText(HWND dialog, int id, const std::string& text) {
     DWORD_PTR r;
     SendMessageTimeoutA(GetDlgItem(dialog, id), WM_SETTEXT, 0,
                         reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000, &r);
@@ -361,7 +364,7 @@ void Press(HWND dialog, int id) {
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-bool WaitText(HWND window, const std::string &text, DWORD ms) {
+bool WaitText(HWND window, const std::string& text, DWORD ms) {
     DWORD start = GetTickCount();
     while (Text(window) != text) {
         if (GetTickCount() - start >= ms)
@@ -391,7 +394,7 @@ void Box::Answer(int id) const {
         PostMessageA(window, WM_COMMAND, id, 0);
 }
 
-Box WaitMessageBox(const Process &p, HWND dialog, DWORD ms) {
+Box WaitMessageBox(const Process& p, HWND dialog, DWORD ms) {
     Box box;
     box.window = p.WaitWindow("#32770", nullptr, ms, dialog);
     if (!box.window)
@@ -415,7 +418,7 @@ Box WaitMessageBox(const Process &p, HWND dialog, DWORD ms) {
     return box;
 }
 
-std::vector<std::string> StandinLog(const std::string &logPath) {
+std::vector<std::string> StandinLog(const std::string& logPath) {
     std::vector<std::string> lines;
     std::string all = ReadFile(logPath);
     size_t start = 0;

@@ -14,39 +14,39 @@ namespace e2e {
 const DWORD kWaitMs = 30000;
 
 // Windows path of a Unix path (Wine maps "/" as drive Z:).
-std::string WinPath(const std::string &unixPath);
+std::string WinPath(const std::string& unixPath);
 // The build's distribution folder, as a Windows path ending without "\".
 std::string DistDir();
 // The folder of test programs such as the old-version stand-in.
 std::string ProductBuildDir();
 
 // Files and folders.
-bool FileExists(const std::string &path);
-bool FolderExists(const std::string &path);
-std::string ReadFile(const std::string &path);
-void WriteFile(const std::string &path, const std::string &content);
-void RemoveTree(const std::string &path); // no error when missing
-void MakeFolders(const std::string &path);
+bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& content);
+void RemoveTree(const std::string& path); // no error when missing
+void MakeFolders(const std::string& path);
 // Copies every file of `from` (not recursive) into `to`, creating it.
-void CopyFolder(const std::string &from, const std::string &to);
-std::vector<std::string> ListFolder(const std::string &path);
+void CopyFolder(const std::string& from, const std::string& to);
+std::vector<std::string> ListFolder(const std::string& path);
 
 // A fresh scratch folder C:\kr-e2e\<name> (removed first when present).
-std::string Scratch(const std::string &name);
+std::string Scratch(const std::string& name);
 // A fresh copy of the distribution folder in C:\kr-e2e\<name>\dist.
-std::string FreshDist(const std::string &name);
+std::string FreshDist(const std::string& name);
 
 // Registry.
-bool RegRead(HKEY root, const std::string &key, const std::string &value, std::string *data,
-             DWORD *type = nullptr, DWORD *size = nullptr);
-bool RegKeyExists(HKEY root, const std::string &key);
-void RegWrite(HKEY root, const std::string &key, const std::string &value, const std::string &data);
-void DeleteRegTree(HKEY root, const std::string &key);
+bool RegRead(HKEY root, const std::string& key, const std::string& value, std::string* data,
+             DWORD* type = nullptr, DWORD* size = nullptr);
+bool RegKeyExists(HKEY root, const std::string& key);
+void RegWrite(HKEY root, const std::string& key, const std::string& value, const std::string& data);
+void DeleteRegTree(HKEY root, const std::string& key);
 // Removes every registry entry an install writes (before and after a case).
 void ForgetInstall();
 
 // Explorer's shell folders as the program reads them.
-std::string ShellFolder(const char *name);
+std::string ShellFolder(const char* name);
 
 // A shell link read back through IShellLinkA.
 struct Link {
@@ -55,26 +55,26 @@ struct Link {
     int iconIndex = 0;
     WORD hotkey = 0;
 };
-Link ReadLink(const std::string &path);
+Link ReadLink(const std::string& path);
 
 // A started program.
 class Process {
   public:
     Process() = default;
     ~Process();
-    Process(const Process &) = delete;
-    Process &operator=(const Process &) = delete;
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
 
-    bool Start(const std::string &exe, const std::string &args, const std::string &dir = "");
+    bool Start(const std::string& exe, const std::string& args, const std::string& dir = "");
     bool Running() const;
     // Waits for the end; false on time-out. The exit code goes to *code.
-    bool Wait(DWORD ms, DWORD *code);
+    bool Wait(DWORD ms, DWORD* code);
     void Kill();
     DWORD Id() const { return pid_; }
 
     // The first visible top-level window of this process with the class and
     // caption given (null caption: any), waiting up to `ms`.
-    HWND WaitWindow(const char *cls, const char *caption, DWORD ms = kWaitMs,
+    HWND WaitWindow(const char* cls, const char* caption, DWORD ms = kWaitMs,
                     HWND except = nullptr) const;
     // Every top-level "#32770" window of the process.
     std::vector<HWND> Dialogs() const;
@@ -87,14 +87,14 @@ class Process {
 // Window text through WM_GETTEXT (works across processes).
 std::string Text(HWND window);
 std::string ItemText(HWND dialog, int id);
-void SetItemText(HWND dialog, int id, const std::string &text);
+void SetItemText(HWND dialog, int id, const std::string& text);
 bool IsChecked(HWND dialog, int id);
 void SetChecked(HWND dialog, int id, bool checked);
 // Presses a dialog button the way a click does, without waiting for the
 // handler (which may run a long time or open a modal box).
 void Press(HWND dialog, int id);
 // Waits until the window's text equals `text`; false on time-out.
-bool WaitText(HWND window, const std::string &text, DWORD ms = kWaitMs);
+bool WaitText(HWND window, const std::string& text, DWORD ms = kWaitMs);
 // Waits until the window is gone.
 bool WaitGone(HWND window, DWORD ms = kWaitMs);
 
@@ -106,9 +106,9 @@ struct Box {
     void Answer(int id) const; // IDOK, IDYES, IDNO ...
 };
 // Waits for a message box of the process other than `dialog`.
-Box WaitMessageBox(const Process &p, HWND dialog, DWORD ms = kWaitMs);
+Box WaitMessageBox(const Process& p, HWND dialog, DWORD ms = kWaitMs);
 
 // What the stand-in product recorded: one line per start.
-std::vector<std::string> StandinLog(const std::string &logPath);
+std::vector<std::string> StandinLog(const std::string& logPath);
 
 } // namespace e2e

@@ -20,13 +20,106 @@ class SetupCase : public ::testing::Test {
     }
     void TearDown() override {
         setup_.Kill();
+        CloseStandins();
         ForgetInstall();
+        RemoveLinks();
+    }
+
+    // Ends every stand-in product window left running.
+    static void CloseStandins() {
+        for (int i = 0; i < 10; i++) {
+            HWND w = FindWindowA("KR_Editor", nullptr);
+            if (!w)
+                break;
+            PostMessageA(w, WM_CLOSE, 1, 0);
+            WaitGone(w, 5000);
+        }
+    }
+
+    // Waits for the stand-in product's window (it is started without waiting).
+    static bool WaitStandin() {
+        DWORD start = GetTickCount();
+        while (!FindWindowA("KR_Editor", nullptr)) {
+            if (GetTickCount() - start > kWaitMs)
+                return false;
+            Sleep(20);
+        }
+        return true;
+    }
+
+    // The stand-in's log once it holds at least `lines` lines (bounded wait).
+    std::vector<std::string> WaitStandinLog(size_t lines) const {
+        DWORD start = GetTickCount();
+        std::vector<std::string> log = StandinLog(log_);
+        while (log.size() < lines && GetTickCount() - start < kWaitMs) {
+            Sleep(20);
+            log = StandinLog(log_);
+        }
+        return log;
+    }
+
+    // Removes the links an install makes.
+    static void RemoveLinks() {
+        RemoveTree(ShellFolder("Programs") + "\\Kestrune 2");
+        RemoveTree(ShellFolder("StartUp") + "\\Kestrune.lnk");
+        RemoveTree(ShellFolder("StartUp") + "\\KR.lnk");
+    }
+
+    // What happened in one run of the install sequence.
+    struct Run {
+        bool ended = false;     // the program ended
+        DWORD exitCode = 99;    // its exit code
+        std::vector<Box> boxes; // the message boxes met, in order
+        std::string button;     // the text of button 1 when the dialog stayed
+        std::string caption;    // the dialog's caption then
+    };
+
+    // Presses OK (or Retry) and follows the run: each message box is recorded
+    // and answered by `answer` (default: OK, or Yes for a question). The run
+    // is over when the program ends or button 1 reads "Retry" again with no
+    // box open.
+    Run PressOk(HWND dialog, int (*answer)(const Box&) = nullptr) {
+        Run run;
+        SetItemText(dialog, IDOK, "pressed"); // told apart from a later "Retry"
+        Press(dialog, IDOK);
+        DWORD start = GetTickCount();
+        while (GetTickCount() - start < 120000) {
+            if (setup_.Wait(0, &run.exitCode)) {
+                run.ended = true;
+                return run;
+            }
+            Box box = WaitMessageBox(setup_, dialog, 50);
+            if (box) {
+                run.boxes.push_back(box);
+                int id = answer ? answer(box) : (GetDlgItem(box.window, IDYES) ? IDYES : IDOK);
+                box.Answer(id);
+                WaitGone(box.window, 5000);
+                continue;
+            }
+            if (IsWindow(dialog) && IsWindowEnabled(dialog) && ItemText(dialog, IDOK) == "Retry") {
+                run.button = "Retry";
+                run.caption = Text(dialog);
+                return run;
+            }
+        }
+        ADD_FAILURE() << "the install run did not end";
+        return run;
+    }
+
+    // Starts setup.exe, types `folder` and runs the install.
+    Run Install(const std::string& folder, int (*answer)(const Box&) = nullptr) {
+        HWND dialog = StartSetup("", "Install Kestrune");
+        if (!dialog)
+            return Run();
+        SetItemText(dialog, IDC_DESTDIR, folder);
+        dialog_ = dialog;
+        return PressOk(dialog, answer);
     }
 
     std::string SetupExe() const { return dist_ + "\\setup.exe"; }
 
     // Starts setup.exe from the distribution folder and waits for `caption`.
-    HWND StartSetup(const std::string &args, const char *caption) {
+    HWND StartSetup(const std::string& args, const char* caption) {
         EXPECT_TRUE(setup_.Start(SetupExe(), args, dist_));
         HWND dialog = setup_.WaitWindow("#32770", caption);
         EXPECT_NE(dialog, nullptr) << "no dialog \"" << caption << "\"";
@@ -44,6 +137,7 @@ class SetupCase : public ::testing::Test {
     std::string dist_;
     std::string log_;
     Process setup_;
+    HWND dialog_ = nullptr;
 };
 
 } // namespace e2e

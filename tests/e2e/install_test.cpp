@@ -1,0 +1,113 @@
+// The install sequence end to end: setup.exe from a fresh distribution
+// folder, driven through its dialog, then the files, the registry, the
+// links and what the stand-in product recorded.
+#include "setup_case.h"
+
+namespace e2e {
+namespace {
+
+// Every file of the install plan that lands in the destination folder
+// ("pdh.dll" and "psapi.dll" only on Windows NT 4).
+const char* const kPlanFiles[] = {
+    "krhook20.dll",    "setup.exe",    "krcl.exe",     "kr.exe",
+    "license.txt",     "typeinfo.ini", "winapiKR.txt", "krrecwin.txt",
+    "Dialog Help.txt", "System.krl",   "Samples2.krl", "Convert old macros.krl",
+    "List.krl",        "wininet.tlb",  "kr2help.hlp",  "pcrepattern.html",
+};
+
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KR2";
+
+std::string Trimmed(std::string path) {
+    while (path.size() > 3 && path.back() == '\\')
+        path.pop_back();
+    return path;
+}
+
+class Install : public SetupCase {
+  protected:
+    std::string Dest(const char* name = "dest") const { return dist_ + "\\..\\" + name; }
+};
+
+TEST_F(Install, DefaultInstallPutsEverythingInPlaceAndStartsTheProduct) {
+    std::string dest = "C:\\Program Files\\Kestrune 2";
+    RemoveTree(dest);
+    HWND dialog = StartSetup("", "Install Kestrune");
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_EQ(ItemText(dialog, IDC_DESTDIR), dest);
+    Run run = PressOk(dialog);
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(run.boxes.empty()) << run.boxes[0].text;
+
+    // Files: the source's content, every one of them.
+    for (const char* f : kPlanFiles) {
+        SCOPED_TRACE(f);
+        ASSERT_TRUE(FileExists(dest + "\\" + f));
+        EXPECT_EQ(ReadFile(dest + "\\" + f), ReadFile(DistDir() + "\\" + f));
+    }
+    for (const std::string& name : ListFolder(DistDir())) {
+        if (name.size() > 4 && name.substr(name.size() - 4) == ".ico") {
+            EXPECT_EQ(ReadFile(dest + "\\" + name), ReadFile(DistDir() + "\\" + name)) << name;
+        }
+    }
+    EXPECT_FALSE(FileExists(dest + "\\pdh.dll"));
+    EXPECT_FALSE(FileExists(dest + "\\psapi.dll"));
+    EXPECT_FALSE(FolderExists(dest + "\\Backup"));
+    // The type info file is removed from the setup folder.
+    EXPECT_FALSE(FileExists(dist_ + "\\type info file.txt"));
+
+    // Registry: the folder and the uninstall entry.
+    std::string v;
+    ASSERT_TRUE(RegRead(HKEY_CURRENT_USER, "Software\\Tovak\\KR2\\settings", "instdir", &v));
+    EXPECT_EQ(v, dest);
+    ASSERT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName", &v));
+    EXPECT_EQ(v, "Kestrune 2");
+    ASSERT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", &v));
+    EXPECT_EQ(v, "\"" + dest + "\\setup.exe\" uninstall");
+    ASSERT_TRUE(RegRead(HKEY_CLASSES_ROOT, ".krl", "", &v));
+    EXPECT_EQ(v, "krlfile");
+
+    // Links: three in the Start Menu folder, one in StartUp.
+    std::string menu = ShellFolder("Programs") + "\\Kestrune 2";
+    const struct {
+        const char* link;
+        const char* target;
+        const char* arguments;
+        const char* icon;
+        int index;
+    } kLinks[] = {
+        {"Kestrune.lnk", "kr.exe", "", "", 0},
+        {"Help.lnk", "kr2help.hlp", "", "", 0},
+        {"Uninstall.lnk", "setup.exe", "uninstall", "setup.exe", 1},
+    };
+    for (const auto& l : kLinks) {
+        SCOPED_TRACE(l.link);
+        Link link = ReadLink(menu + "\\" + l.link);
+        ASSERT_TRUE(link.ok);
+        EXPECT_EQ(link.target, dest + "\\" + l.target);
+        EXPECT_EQ(link.arguments, l.arguments);
+        EXPECT_EQ(Trimmed(link.workingDir), dest);
+        std::string icon = l.icon;
+        if (!icon.empty())
+            icon = dest + "\\" + icon;
+        EXPECT_EQ(link.iconFile, icon);
+        EXPECT_EQ(link.iconIndex, l.index);
+        EXPECT_EQ(link.hotkey, 0);
+    }
+    Link startup = ReadLink(ShellFolder("StartUp") + "\\Kestrune.lnk");
+    ASSERT_TRUE(startup.ok);
+    EXPECT_EQ(startup.target, dest + "\\kr.exe");
+    EXPECT_EQ(startup.arguments, "S");
+    EXPECT_EQ(Trimmed(startup.workingDir), dest);
+
+    // The product was started with "V" in the destination folder.
+    EXPECT_TRUE(WaitStandin());
+    std::vector<std::string> log = WaitStandinLog(1);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0], "cmdline=V|cwd=" + dest) << log[0];
+    CloseStandins();
+    RemoveTree(dest);
+}
+
+} // namespace
+} // namespace e2e
