@@ -4,6 +4,7 @@
 
 #include <math.h>
 #include <stdio.h>
+#include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -159,14 +160,19 @@ Str& Str::Format(const char* tmpl, ...) {
 }
 
 Str& Str::FormatV(int32_t start, const char* tmpl, va_list args) {
+    if (start < 0)
+        start = 0;
+    // A block replaced here is freed only at the end, so that an argument
+    // pointing into our old text still reads valid bytes.
+    char* replaced = nullptr;
     if (start == 0 && cap < kGrowRoom) {
         char* old = data;
-        if (ResizeKeepOld(kGrowRoom, false) && old)
-            free(old);
+        if (ResizeKeepOld(kGrowRoom, false))
+            replaced = old;
     } else if (start > cap) {
         Resize(start);
     }
-    int32_t pos = start < 0 ? 0 : start;
+    int32_t pos = start;
 
     // Makes room for m more bytes at pos; a source inside our own block is
     // re-pointed after a move. False when the length would overflow.
@@ -185,7 +191,8 @@ Str& Str::FormatV(int32_t start, const char* tmpl, va_list args) {
     for (const char* p = tmpl; p && *p;) {
         char c = *p++;
         if (c == '#' || c == '&' || c == '^') {
-            room(kNumberRoom, kGrowRoom - kNumberRoom, nullptr);
+            if (!room(kNumberRoom, kGrowRoom - kNumberRoom, nullptr))
+                break;
             if (c == '#')
                 pos += WriteDecimal(data + pos, va_arg(args, int32_t));
             else if (c == '&')
@@ -196,7 +203,7 @@ Str& Str::FormatV(int32_t start, const char* tmpl, va_list args) {
             const char* text = va_arg(args, const char*);
             if (!text)
                 continue;
-            int64_t m = static_cast<int64_t>(strlen(text));
+            int64_t m = TextLength(text);
             if (!room(m, kGrowRoom, &text))
                 break;
             memmove(data + pos, text, static_cast<size_t>(m));
@@ -240,6 +247,7 @@ Str& Str::FormatV(int32_t start, const char* tmpl, va_list args) {
     } else {
         Resize(pos);
     }
+    free(replaced);
     return *this;
 }
 
@@ -274,7 +282,7 @@ Str& Str::ConcatV(int c, va_list pairs) {
         if (data && a >= lo && a <= hi && !(i == 0 && ptr[i] == data))
             overlap = true;
         if (size[i] < 0)
-            size[i] = static_cast<int32_t>(strlen(ptr[i]));
+            size[i] = TextLength(ptr[i]);
         total += size[i];
     }
     if (total > kMaxLength)

@@ -1,9 +1,25 @@
 #include "str.h"
 
+#include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
 
 namespace {
+
+// Largest length or capacity: the block of cap + 3 bytes must stay within a
+// signed 32-bit count.
+const int64_t kMaxCap = 0x7FFFFFFF - 3;
+
+// Lengths reach the resize primitives as 64-bit sums so that no caller has
+// to think about overflow. A negative length is taken as 0; one that no block
+// can hold is an allocation failure.
+int32_t CheckedLength(int64_t n) {
+    if (n < 0)
+        return 0;
+    if (n > kMaxCap)
+        StrOutOfMemory();
+    return static_cast<int32_t>(n);
+}
 
 char* Allocate(int32_t cap) {
     char* p = static_cast<char*>(malloc(static_cast<size_t>(cap) + 3));
@@ -12,12 +28,17 @@ char* Allocate(int32_t cap) {
     return p;
 }
 
-char FoldAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+// Bytes of a target's own block are copied aside before the target changes:
+// the resize may move or shrink the block, and its terminator writes may land
+// inside the source.
+char* CopyAside(const char* src, int32_t m) {
+    char* copy = Allocate(m);
+    memcpy(copy, src, static_cast<size_t>(m));
+    return copy;
 }
 
-int32_t Length(const char* text) {
-    return text ? static_cast<int32_t>(strlen(text)) : 0;
+char FoldAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
 }
 
 } // namespace
@@ -41,6 +62,20 @@ bool Str::Owns(const char* p) const {
            reinterpret_cast<uintptr_t>(p) < reinterpret_cast<uintptr_t>(data) + cap + 3;
 }
 
+// A text inside our own block is measured no further than the block's end:
+// an operation in progress may already have overwritten its terminator.
+int32_t Str::TextLength(const char* text) const {
+    if (!text)
+        return 0;
+    if (Owns(text)) {
+        size_t room = static_cast<size_t>(data + cap + 3 - text);
+        const void* zero = memchr(text, 0, room);
+        return static_cast<int32_t>(zero ? static_cast<const char*>(zero) - text
+                                         : static_cast<ptrdiff_t>(room));
+    }
+    return CheckedLength(static_cast<int64_t>(strlen(text)));
+}
+
 void Str::Terminate(int32_t n) {
     len = n;
     data[n] = 0;
@@ -48,7 +83,8 @@ void Str::Terminate(int32_t n) {
 }
 
 int32_t Str::NewCap(int32_t n) const {
-    return n + (n >> 3) + ((flags & LargeSteps) ? 1000 : 10);
+    int64_t c = static_cast<int64_t>(n) + (n >> 3) + ((flags & LargeSteps) ? 1000 : 10);
+    return static_cast<int32_t>(c > kMaxCap ? kMaxCap : c);
 }
 
 bool Str::NeedsNewBlock(int32_t n) const {
@@ -56,10 +92,11 @@ bool Str::NeedsNewBlock(int32_t n) const {
         return true;
     if (flags & KeepCapacity)
         return false;
-    return cap > 2 * n + ((flags & LargeSteps) ? 5000 : 50);
+    return cap > 2 * static_cast<int64_t>(n) + ((flags & LargeSteps) ? 5000 : 50);
 }
 
 void Str::Resize(int32_t n) {
+    n = CheckedLength(n);
     if (!data) {
         data = Allocate(n);
         cap = n;
@@ -75,6 +112,7 @@ void Str::Resize(int32_t n) {
 }
 
 void Str::ResizeDiscard(int32_t n) {
+    n = CheckedLength(n);
     if (!data) {
         data = Allocate(n);
         cap = n;
@@ -89,6 +127,7 @@ void Str::ResizeDiscard(int32_t n) {
 }
 
 bool Str::ResizeKeepOld(int32_t n, bool noTerminator) {
+    n = CheckedLength(n);
     bool allocated = false;
     if (!data) {
         data = Allocate(n);
@@ -170,7 +209,7 @@ bool Str::StartsWith(const char* text, int32_t n) const {
     if (!data || !text)
         return false;
     if (n < 0)
-        n = Length(text);
+        n = TextLength(text);
     if (n > len)
         return false;
     return memcmp(data, text, static_cast<size_t>(n)) == 0;
@@ -180,7 +219,7 @@ bool Str::EndsWith(const char* text, int32_t n) const {
     if (!data || !text)
         return false;
     if (n < 0)
-        n = Length(text);
+        n = TextLength(text);
     if (n > len)
         return false;
     return memcmp(data + len - n, text, static_cast<size_t>(n)) == 0;
@@ -205,7 +244,7 @@ Str& Str::Assign(const char* text) {
         Release();
         return *this;
     }
-    int32_t m = Length(text);
+    int32_t m = TextLength(text);
     if (Owns(text)) {
         // A tail of our own text: move it down, then let the policy size it.
         memmove(data, text, static_cast<size_t>(m));
@@ -218,16 +257,14 @@ Str& Str::Assign(const char* text) {
 }
 
 Str& Str::AppendBytes(const char* src, int32_t m) {
-    int32_t old = len;
     if (Owns(src)) {
-        // Resize may move the block: keep the source as an offset.
-        ptrdiff_t offset = src - data;
-        Resize(old + m);
-        memmove(data + old, data + offset, static_cast<size_t>(m));
-        data[len] = 0;
+        char* copy = CopyAside(src, m);
+        AppendBytes(copy, m);
+        free(copy);
         return *this;
     }
-    Resize(old + m);
+    int32_t old = len;
+    Resize(CheckedLength(static_cast<int64_t>(old) + m));
     memcpy(data + old, src, static_cast<size_t>(m));
     return *this;
 }
@@ -241,7 +278,7 @@ Str& Str::Append(const Str& src) {
 Str& Str::Append(const char* text) {
     if (!text)
         return *this;
-    return AppendBytes(text, Length(text));
+    return AppendBytes(text, TextLength(text));
 }
 
 Str& Str::PrependBytes(const char* src, int32_t m) {
@@ -250,21 +287,20 @@ Str& Str::PrependBytes(const char* src, int32_t m) {
         memcpy(data, src, static_cast<size_t>(m));
         return *this;
     }
-    char* old = data;
-    int32_t oldLen = len;
     if (Owns(src)) {
-        // Our own bytes in front of ourselves: take a private copy first.
-        char* copy = Allocate(m);
-        memcpy(copy, src, static_cast<size_t>(m));
+        char* copy = CopyAside(src, m);
         PrependBytes(copy, m);
         free(copy);
         return *this;
     }
-    if (ResizeKeepOld(oldLen + m, false)) {
+    char* old = data;
+    int32_t oldLen = len;
+    if (ResizeKeepOld(CheckedLength(static_cast<int64_t>(oldLen) + m), false)) {
         memcpy(data, src, static_cast<size_t>(m));
         memcpy(data + m, old, static_cast<size_t>(oldLen));
         free(old);
     } else {
+        // The terminator moves along with the text.
         memmove(data + m, data, static_cast<size_t>(oldLen) + 1);
         memcpy(data, src, static_cast<size_t>(m));
     }
@@ -280,7 +316,25 @@ Str& Str::Prepend(const Str& src) {
 Str& Str::Prepend(const char* text) {
     if (!text)
         return *this;
-    return PrependBytes(text, Length(text));
+    return PrependBytes(text, TextLength(text));
+}
+
+Str& Str::AssignPieces(const char* first, int32_t m1, const char* second, int32_t m2) {
+    char* old = nullptr;
+    if (Owns(first) || Owns(second)) {
+        // Pieces of our own block: build in a fresh one, read the old to the end.
+        old = data;
+        data = nullptr;
+        len = 0;
+        cap = 0;
+    }
+    ResizeDiscard(CheckedLength(static_cast<int64_t>(m1) + m2));
+    if (m1)
+        memcpy(data, first, static_cast<size_t>(m1));
+    if (m2)
+        memcpy(data + m1, second, static_cast<size_t>(m2));
+    free(old);
+    return *this;
 }
 
 Str& Str::AssignConcat(const Str& first, const char* second) {
@@ -292,8 +346,8 @@ Str& Str::AssignConcat(const Str& first, const char* second) {
         Release();
         return *this;
     }
-    // Same as the text form; `first` is another object here.
-    return AssignConcat(first.data ? first.data : "", second);
+    // `first` counts by its length: a list with zero bytes is copied whole.
+    return AssignPieces(first.data, first.len, second, TextLength(second));
 }
 
 Str& Str::AssignConcat(const char* first, const char* second) {
@@ -305,27 +359,7 @@ Str& Str::AssignConcat(const char* first, const char* second) {
         Release();
         return *this;
     }
-    int32_t m1 = Length(first);
-    int32_t m2 = Length(second);
-    if (Owns(first) || Owns(second)) {
-        // Pieces of our own buffer: build in a fresh block, then swap.
-        char* p = Allocate(m1 + m2 + 1);
-        if (m1)
-            memcpy(p, first, static_cast<size_t>(m1));
-        if (m2)
-            memcpy(p + m1, second, static_cast<size_t>(m2));
-        free(data);
-        data = p;
-        cap = m1 + m2 + 1;
-        Terminate(m1 + m2);
-        return *this;
-    }
-    ResizeDiscard(m1 + m2);
-    if (m1)
-        memcpy(data, first, static_cast<size_t>(m1));
-    if (second)
-        memcpy(data + m1, second, static_cast<size_t>(m2) + 1);
-    return *this;
+    return AssignPieces(first, TextLength(first), second, TextLength(second));
 }
 
 Str& Str::Substring(const Str& src, int32_t start, int32_t count, bool append) {

@@ -4,7 +4,7 @@
 // data[len] and data[len + 1] always exist: the resize operations zero both,
 // which lets the text double as a one-entry, double-NUL-terminated list.
 //
-// Nothing here calls Windows except ToWide (str_wide.cpp), so the string
+// Nothing here calls Windows except ToWide (str_win.cpp), so the string
 // buffer, the formatter and the concatenation also build natively.
 #pragma once
 
@@ -61,7 +61,7 @@ struct Str {
     Str& TrimEnd(char ch);
 
     // UTF-16 through the ANSI code page; null or `data` converts in place.
-    // Windows only (str_wide.cpp).
+    // Windows only (str_win.cpp).
     wchar_t* ToWide(const char* text);
 
     // Template formatting (format.cpp): "#" int, "&" hex, "^" double,
@@ -76,12 +76,14 @@ struct Str {
 
   private:
     bool Owns(const char* p) const;
+    int32_t TextLength(const char* text) const;
     void Release();
     void Terminate(int32_t n);
     int32_t NewCap(int32_t n) const;
     bool NeedsNewBlock(int32_t n) const;
     Str& PrependBytes(const char* src, int32_t m);
     Str& AppendBytes(const char* src, int32_t m);
+    Str& AssignPieces(const char* first, int32_t m1, const char* second, int32_t m2);
 };
 
 // Called when the heap is exhausted; does not return.

@@ -7,11 +7,19 @@
 #include <stdlib.h>
 #include <string.h>
 
+namespace {
+// Two bytes per unit must still fit a block's signed 32-bit capacity.
+const int32_t kMaxUnits = (0x7FFFFFFF - 3) / 2;
+} // namespace
+
 wchar_t* Str::ToWide(const char* text) {
     if (text && text != data && !Owns(text)) {
-        int32_t m = static_cast<int32_t>(strlen(text));
+        int32_t m = TextLength(text);
+        if (m > kMaxUnits)
+            StrOutOfMemory();
         ResizeDiscard(2 * m);
-        int n = m ? MultiByteToWideChar(CP_ACP, 0, text, m, reinterpret_cast<wchar_t*>(data), m) : 0;
+        int n =
+            m ? MultiByteToWideChar(CP_ACP, 0, text, m, reinterpret_cast<wchar_t*>(data), m) : 0;
         Terminate(2 * n);
         return reinterpret_cast<wchar_t*>(data);
     }
@@ -22,6 +30,8 @@ wchar_t* Str::ToWide(const char* text) {
         return ToWide(copy.data);
     }
     int32_t m = len;
+    if (m > kMaxUnits)
+        StrOutOfMemory();
     if (m == 0) {
         if (data) {
             data[0] = 0;
