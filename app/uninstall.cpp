@@ -1,6 +1,132 @@
-// The uninstall sequence behind the uninstall dialog's OK button.
+// The uninstall sequence behind the uninstall dialog's OK button: the
+// registry entries and the links go, the installed files stay for the user
+// to delete.
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "files.h"
+#include "registry.h"
 #include "setup.h"
 
+namespace {
+
+struct Removal {
+    HKEY root;
+    const char* key;     // opened under the root; null: the root itself
+    const char* removed; // the subkey or value deleted in it
+    enum Kind { Subkey, SubkeyIfEmpty, RootKey, Value } kind;
+};
+
+// Children before their parents: a key is deleted one level at a time.
+// The sound events (between "Software\Tovak" and the scheme's application
+// key) are removed by UnregisterSoundEvent.
+const Removal kRemovalsBeforeEvents[] = {
+    {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Open", "command", Removal::Subkey},
+    {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Import", "command", Removal::Subkey},
+    {HKEY_CLASSES_ROOT, "krlfile\\Shell", "Open", Removal::Subkey},
+    {HKEY_CLASSES_ROOT, "krlfile\\Shell", "Import", Removal::Subkey},
+    {HKEY_CLASSES_ROOT, "krlfile", "Shell", Removal::Subkey},
+    {HKEY_CLASSES_ROOT, "krlfile", "DefaultIcon", Removal::Subkey},
+    {HKEY_CLASSES_ROOT, nullptr, ".krl", Removal::RootKey},
+    {HKEY_CLASSES_ROOT, nullptr, "krlfile", Removal::RootKey},
+    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "KR2",
+     Removal::Subkey},
+    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\Help", "kr2help.hlp", Removal::Value},
+    {HKEY_CURRENT_USER, "Software\\Tovak\\KR2", "settings", Removal::Subkey},
+    {HKEY_CURRENT_USER, "Software\\Tovak\\KR2", "toolbars", Removal::Subkey},
+    {HKEY_CURRENT_USER, "Software\\Tovak", "KR2", Removal::SubkeyIfEmpty},
+};
+const Removal kRemovalsAfterEvents[] = {
+    {HKEY_CURRENT_USER, "AppEvents\\Schemes\\Apps", "Kestrune", Removal::Subkey},
+};
+
+void Remove(const Removal& r) {
+    switch (r.kind) {
+    case Removal::Subkey:
+    case Removal::SubkeyIfEmpty:
+        (void)RegRemoveKey(r.key, r.removed, r.root, r.kind == Removal::SubkeyIfEmpty);
+        break;
+    case Removal::RootKey:
+        (void)RegDeleteKeyA(r.root, r.removed);
+        break;
+    case Removal::Value:
+        (void)RegRemoveValue(r.key, r.removed, r.root);
+        break;
+    }
+}
+
+const char kShellFolders[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char* const kStartMenuLinks[] = {"\\Kestrune.lnk", "\\Help.lnk", "\\Uninstall.lnk"};
+
+// Deletes the Start Menu links, and their folder when no file of the user's
+// is left in it.
+void DeleteStartMenuLinks(Str& folder, Str& item) {
+    RegGetString(folder, kShellFolders, "Programs", nullptr, HKEY_CURRENT_USER, REG_SZ, nullptr);
+    if (folder.len == 0)
+        return;
+    folder.Append("\\Kestrune 2");
+    if (!FindFile(folder.data, FindFolders))
+        return;
+    for (const char* name : kStartMenuLinks) {
+        item.AssignConcat(folder, name);
+        if (FindFile(item.data, FindFiles))
+            (void)ShellDelete(item, true);
+    }
+    item.AssignConcat(folder, "\\*.*");
+    if (!FindFile(item.data, FindFiles))
+        (void)ShellDelete(folder, true); // subfolders go with it
+}
+
+void DeleteStartUpLink(Str& folder) {
+    RegGetString(folder, kShellFolders, "StartUp", nullptr, HKEY_CURRENT_USER, REG_SZ, nullptr);
+    if (folder.len == 0)
+        return;
+    folder.Append("\\Kestrune.lnk");
+    if (FindFile(folder.data, FindFiles))
+        (void)ShellDelete(folder, true);
+}
+
+} // namespace
+
+void UnregisterSoundEvent(const char* name) {
+    static Str path(Str::KeepCapacity);
+    static const int32_t kAppKeyLength = sizeof kSchemeAppPrefix - 2; // without the last "\"
+    (void)RegRemoveKey("AppEvents\\EventLabels", name, HKEY_CURRENT_USER, false);
+    path.AssignConcat(kSchemeAppPrefix, name);
+    (void)RegRemoveKey(path.data, ".current", HKEY_CURRENT_USER, false);
+    (void)RegRemoveKey(path.data, ".default", HKEY_CURRENT_USER, false);
+    path.SetLength(kAppKeyLength, true);
+    (void)RegRemoveKey(path.data, name, HKEY_CURRENT_USER, false);
+}
+
+void UnregisterProduct() {
+    for (const Removal& r : kRemovalsBeforeEvents)
+        Remove(r);
+    for (const SoundEvent& e : kSoundEvents)
+        UnregisterSoundEvent(e.name);
+    for (const Removal& r : kRemovalsAfterEvents)
+        Remove(r);
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_DWORD, nullptr, nullptr);
+}
+
 void RunUninstall() {
-    // The uninstall sequence is not built yet: it removes nothing.
+    CloseRunningApp();
+    SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514))); // IDC_WAIT
+    SetWindowTextA(MainDialog, "Removing Registry entries");
+    UnregisterProduct();
+    SetWindowTextA(MainDialog, "Deleting Shortcuts");
+    {
+        Str folder;
+        Str item;
+        DeleteStartMenuLinks(folder, item);
+        DeleteStartUpLink(folder);
+    }
+    SetWindowTextA(MainDialog, "Kestrune uninstalled");
+    if (MessageBoxA(MainDialog,
+                    "Can't delete KR folder. You should delete it manually.\r\nOpen KR folder in "
+                    "Explorer?",
+                    "Delete KR files",
+                    MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND | MB_TOPMOST) == IDYES)
+        (void)ShellExecuteA(nullptr, "Explore", SourceDir.data, nullptr, nullptr, SW_SHOWNORMAL);
 }
