@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include "dllsearch.h"
 #include "paths.h"
 #include "resource.h"
 #include "setup.h"
@@ -28,6 +29,8 @@ void ReadModulePath(HINSTANCE instance) {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    // Before anything could load a DLL: the setup folder holds DLLs of its own.
+    RestrictDllSearch();
     HANDLE mutex = CreateMutexA(nullptr, TRUE, "KRSetup_InstMutex.");
     if (GetLastError() == ERROR_ALREADY_EXISTS)
         return 0;
