@@ -7,16 +7,19 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 configure_and_build() {
     arch=$1
+    tests=$2
     dir=build/$arch
     if [ ! -f "$dir/CMakeCache.txt" ]; then
         cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" \
-            -DKR_DELIVERABLE_DIR="$(pwd)/build/i686/dist" >/dev/null
+            -DKR_DELIVERABLE_DIR="$(pwd)/build/i686/dist" -DKR_BUILD_TESTS="$tests" >/dev/null
     fi
     cmake --build "$dir" -j"$jobs"
 }
 
-configure_and_build i686
 arch=$(scripts/test-arch.sh)
-if [ "$arch" != i686 ]; then
-    configure_and_build "$arch"
+if [ "$arch" = i686 ]; then
+    configure_and_build i686 ON
+else
+    configure_and_build i686 OFF
+    configure_and_build "$arch" ON
 fi
