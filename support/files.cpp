@@ -1,0 +1,194 @@
+// File search, shell copy/move/delete and shell links.
+#include "files.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "paths.h"
+
+HANDLE FindFileHandle = INVALID_HANDLE_VALUE;
+WIN32_FIND_DATAA FindFileData;
+
+namespace {
+
+bool Accepts(int mode) {
+    bool folder = (FindFileData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (mode == FindFiles)
+        return !folder;
+    if (mode == FindFolders)
+        return folder;
+    return true;
+}
+
+void CloseSearch() {
+    FindClose(FindFileHandle);
+    FindFileHandle = INVALID_HANDLE_VALUE;
+}
+
+// The shell wants lists ending in two NULs; a Str always has the byte.
+void EndList(Str &s) {
+    s.data[s.len + 1] = 0;
+}
+
+bool HasWildcard(const Str &s) {
+    for (int32_t i = 0; i < s.len; i++) {
+        if (s.data[i] == '*' || s.data[i] == '?')
+            return true;
+    }
+    return false;
+}
+
+// Offset of the last path component of `s`.
+int32_t NameStart(const Str &s) {
+    int32_t i = s.len;
+    while (i > 0 && s.data[i - 1] != '\\' && s.data[i - 1] != '/' && s.data[i - 1] != ':')
+        i--;
+    return i;
+}
+
+bool Exists(const char *path) {
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Renaming on a collision is the shell's promise, but Wine ignores
+// FOF_RENAMEONCOLLISION and overwrites, read-only or not. When one named
+// item would land on an existing entry, the free name is chosen here, the
+// way the shell names copies, and handed over as the full target path; the
+// shell then creates that file. True when `target` holds such a path.
+bool PickFreeName(const Str &from, const Str &to, Str &target) {
+    if (to.len == 0 || HasWildcard(from))
+        return false;
+    int32_t start = NameStart(from);
+    const char *name = from.data + start;
+    if (!*name)
+        return false;
+    Str folder;
+    folder.Assign(to);
+    if (!folder.EndsWith("\\"))
+        folder.Append("\\");
+    if (!Exists(target.AssignConcat(folder, name).data))
+        return false;
+    for (int n = 1;; n++) {
+        if (n == 1)
+            target.Format("~Copy of $", &folder, name);
+        else
+            target.Format("~Copy (#) of $", &folder, n, name);
+        if (!Exists(target.data))
+            return true;
+    }
+}
+
+int RunShellOp(UINT operation, Str &from, const char *to, FILEOP_FLAGS flags) {
+    SHFILEOPSTRUCTA op = {};
+    op.hwnd = nullptr;
+    op.wFunc = operation;
+    op.pFrom = from.data;
+    op.pTo = to;
+    op.fFlags = flags;
+    return SHFileOperationA(&op);
+}
+
+} // namespace
+
+const char *FindFile(const char *path, int mode) {
+    if (path && *path) {
+        if (FindFileHandle != INVALID_HANDLE_VALUE)
+            FindClose(FindFileHandle);
+        {
+            Str expanded;
+            const char *usable = ExpandPathTokens(expanded, path);
+            FindFileHandle = usable ? FindFirstFileA(usable, &FindFileData) : INVALID_HANDLE_VALUE;
+        }
+        if (FindFileHandle == INVALID_HANDLE_VALUE)
+            return nullptr;
+    } else {
+        if (FindFileHandle == INVALID_HANDLE_VALUE)
+            return nullptr;
+        if (!FindNextFileA(FindFileHandle, &FindFileData)) {
+            CloseSearch();
+            return nullptr;
+        }
+    }
+    while (!Accepts(mode)) {
+        if (!FindNextFileA(FindFileHandle, &FindFileData)) {
+            CloseSearch();
+            return nullptr;
+        }
+    }
+    return FindFileData.cFileName;
+}
+
+int ShellFileOp(Str &from, Str &to, UINT operation, bool renameOnCollision, bool noConfirmation,
+                bool showProgress, bool noErrorDisplay) {
+    FILEOP_FLAGS flags = FOF_ALLOWUNDO | FOF_FILESONLY;
+    if (renameOnCollision)
+        flags |= FOF_RENAMEONCOLLISION;
+    if (noConfirmation)
+        flags |= FOF_NOCONFIRMATION;
+    if (!showProgress)
+        flags |= FOF_SILENT;
+    if (noErrorDisplay)
+        flags |= FOF_NOERRORUI;
+    EndList(from);
+    EndList(to);
+    // The caller's destination stays as it is; a chosen name lives here.
+    Str target;
+    if (renameOnCollision && PickFreeName(from, to, target))
+        return RunShellOp(operation, from, target.data, flags);
+    return RunShellOp(operation, from, to.data, flags);
+}
+
+int ShellDelete(Str &path, bool permanent) {
+    FILEOP_FLAGS flags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_FILESONLY | FOF_NOERRORUI;
+    if (!permanent)
+        flags |= FOF_ALLOWUNDO;
+    EndList(path);
+    return RunShellOp(FO_DELETE, path, nullptr, flags);
+}
+
+int CreateShortcut(const char *linkPath, const char *target, const char *iconFile, int iconIndex,
+                   const char *arguments, const char *workingDir, WORD hotkey) {
+    IShellLinkA *link = nullptr;
+    IPersistFile *file = nullptr;
+    int result = 0;
+    {
+        // Released before the interfaces on every way out.
+        Str widePath;
+        do {
+            if (CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                 reinterpret_cast<void **>(&link)) != S_OK) {
+                link = nullptr;
+                result = 2;
+                break;
+            }
+            // Wine answers S_FALSE for a target that does not exist.
+            if (link->SetPath(target) != S_OK) {
+                result = 3;
+                break;
+            }
+            if (iconFile)
+                (void)link->SetIconLocation(iconFile, iconIndex);
+            if (arguments && link->SetArguments(arguments) != S_OK) {
+                result = 4;
+                break;
+            }
+            if (workingDir)
+                (void)link->SetWorkingDirectory(workingDir);
+            if (hotkey)
+                (void)link->SetHotkey(hotkey);
+            if (link->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&file)) != S_OK) {
+                file = nullptr;
+                result = 5;
+                break;
+            }
+            if (file->Save(widePath.ToWide(linkPath), TRUE) != S_OK)
+                result = 6;
+        } while (false);
+    }
+    if (file)
+        file->Release();
+    if (link)
+        link->Release();
+    return result;
+}
