@@ -12,13 +12,13 @@ namespace {
 // (Wine does so for a file held open): its own code for an unknown failure.
 const int kMoveNotDone = 0x402;
 
-bool ExistsAsFile(const Str &path) {
+bool ExistsAsFile(const Str& path) {
     return FindFile(path.data, FindFiles) != nullptr;
 }
 
 // Moves the old destination file into the Backup folder. 0 only when the
 // file has left the destination.
-int MoveToBackup(Str &target) {
+int MoveToBackup(Str& target) {
     Str folder;
     folder.AssignConcat(DestDir, "Backup");
     if (!FindFile(folder.data, FindAny))
@@ -35,7 +35,7 @@ int MoveToBackup(Str &target) {
 
 } // namespace
 
-bool IsSameFile(const char *first, const char *second) {
+bool IsSameFile(const char* first, const char* second) {
     if (!FindFile(first, FindFiles))
         return false;
     // The next search reuses the record.
@@ -49,7 +49,7 @@ bool IsSameFile(const char *first, const char *second) {
            FindFileData.nFileSizeLow == sizeLow;
 }
 
-int InstallFile(const char *name, bool backup, bool copyAsNew, bool keepExisting) {
+int InstallFile(const char* name, bool backup, bool copyAsNew, bool keepExisting) {
     Str source;
     source.AssignConcat(SourceDir, name);
     Str target;

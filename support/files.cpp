@@ -27,11 +27,11 @@ void CloseSearch() {
 }
 
 // The shell wants lists ending in two NULs; a Str always has the byte.
-void EndList(Str &s) {
+void EndList(Str& s) {
     s.data[s.len + 1] = 0;
 }
 
-bool HasWildcard(const Str &s) {
+bool HasWildcard(const Str& s) {
     for (int32_t i = 0; i < s.len; i++) {
         if (s.data[i] == '*' || s.data[i] == '?')
             return true;
@@ -40,14 +40,14 @@ bool HasWildcard(const Str &s) {
 }
 
 // Offset of the last path component of `s`.
-int32_t NameStart(const Str &s) {
+int32_t NameStart(const Str& s) {
     int32_t i = s.len;
     while (i > 0 && s.data[i - 1] != '\\' && s.data[i - 1] != '/' && s.data[i - 1] != ':')
         i--;
     return i;
 }
 
-bool Exists(const char *path) {
+bool Exists(const char* path) {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
@@ -56,11 +56,11 @@ bool Exists(const char *path) {
 // item would land on an existing entry, the free name is chosen here, the
 // way the shell names copies, and handed over as the full target path; the
 // shell then creates that file. True when `target` holds such a path.
-bool PickFreeName(const Str &from, const Str &to, Str &target) {
+bool PickFreeName(const Str& from, const Str& to, Str& target) {
     if (to.len == 0 || HasWildcard(from))
         return false;
     int32_t start = NameStart(from);
-    const char *name = from.data + start;
+    const char* name = from.data + start;
     if (!*name)
         return false;
     Str folder;
@@ -79,7 +79,7 @@ bool PickFreeName(const Str &from, const Str &to, Str &target) {
     }
 }
 
-int RunShellOp(UINT operation, Str &from, const char *to, FILEOP_FLAGS flags) {
+int RunShellOp(UINT operation, Str& from, const char* to, FILEOP_FLAGS flags) {
     SHFILEOPSTRUCTA op = {};
     op.hwnd = nullptr;
     op.wFunc = operation;
@@ -91,13 +91,13 @@ int RunShellOp(UINT operation, Str &from, const char *to, FILEOP_FLAGS flags) {
 
 } // namespace
 
-const char *FindFile(const char *path, int mode) {
+const char* FindFile(const char* path, int mode) {
     if (path && *path) {
         if (FindFileHandle != INVALID_HANDLE_VALUE)
             FindClose(FindFileHandle);
         {
             Str expanded;
-            const char *usable = ExpandPathTokens(expanded, path);
+            const char* usable = ExpandPathTokens(expanded, path);
             FindFileHandle = usable ? FindFirstFileA(usable, &FindFileData) : INVALID_HANDLE_VALUE;
         }
         if (FindFileHandle == INVALID_HANDLE_VALUE)
@@ -119,7 +119,7 @@ const char *FindFile(const char *path, int mode) {
     return FindFileData.cFileName;
 }
 
-int ShellFileOp(Str &from, Str &to, UINT operation, bool renameOnCollision, bool noConfirmation,
+int ShellFileOp(Str& from, Str& to, UINT operation, bool renameOnCollision, bool noConfirmation,
                 bool showProgress, bool noErrorDisplay) {
     FILEOP_FLAGS flags = FOF_ALLOWUNDO | FOF_FILESONLY;
     if (renameOnCollision)
@@ -139,7 +139,7 @@ int ShellFileOp(Str &from, Str &to, UINT operation, bool renameOnCollision, bool
     return RunShellOp(operation, from, to.data, flags);
 }
 
-int ShellDelete(Str &path, bool permanent) {
+int ShellDelete(Str& path, bool permanent) {
     FILEOP_FLAGS flags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_FILESONLY | FOF_NOERRORUI;
     if (!permanent)
         flags |= FOF_ALLOWUNDO;
@@ -147,17 +147,17 @@ int ShellDelete(Str &path, bool permanent) {
     return RunShellOp(FO_DELETE, path, nullptr, flags);
 }
 
-int CreateShortcut(const char *linkPath, const char *target, const char *iconFile, int iconIndex,
-                   const char *arguments, const char *workingDir, WORD hotkey) {
-    IShellLinkA *link = nullptr;
-    IPersistFile *file = nullptr;
+int CreateShortcut(const char* linkPath, const char* target, const char* iconFile, int iconIndex,
+                   const char* arguments, const char* workingDir, WORD hotkey) {
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
     int result = 0;
     {
         // Released before the interfaces on every way out.
         Str widePath;
         do {
             if (CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                 reinterpret_cast<void **>(&link)) != S_OK) {
+                                 reinterpret_cast<void**>(&link)) != S_OK) {
                 link = nullptr;
                 result = 2;
                 break;
@@ -177,7 +177,7 @@ int CreateShortcut(const char *linkPath, const char *target, const char *iconFil
                 (void)link->SetWorkingDirectory(workingDir);
             if (hotkey)
                 (void)link->SetHotkey(hotkey);
-            if (link->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&file)) != S_OK) {
+            if (link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)) != S_OK) {
                 file = nullptr;
                 result = 5;
                 break;

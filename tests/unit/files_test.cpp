@@ -15,8 +15,8 @@
 #include "files.h"
 #include "process.h"
 
-// The test helpers that the install policy tests share: this block is
-// repeated word for word in install_file_test.cpp.
+// Test helpers of the file and install policy tests, defined in
+// files_test.cpp: this block stands word for word in both test files.
 namespace kr_files_test {
 std::string ReadAll(const std::string& path); // "<missing>", "<folder>" or the bytes
 void WriteAll(const std::string& path, const std::string& text);

@@ -10,14 +10,14 @@
 #include "files.h"
 #include "setup.h"
 
-// The test helpers that the install policy tests share: this block is
-// repeated word for word in install_file_test.cpp.
+// Test helpers of the file and install policy tests, defined in
+// files_test.cpp: this block stands word for word in both test files.
 namespace kr_files_test {
-std::string ReadAll(const std::string &path); // "<missing>", "<folder>" or the bytes
-void WriteAll(const std::string &path, const std::string &text);
-void SetWriteTime(const std::string &path, FILETIME time);
-void MakeFolders(const std::string &path);
-void RemoveTree(const std::string &path);
+std::string ReadAll(const std::string& path); // "<missing>", "<folder>" or the bytes
+void WriteAll(const std::string& path, const std::string& text);
+void SetWriteTime(const std::string& path, FILETIME time);
+void MakeFolders(const std::string& path);
+void RemoveTree(const std::string& path);
 void CloseProgramSearch();
 // One SHFileOperationA request as the program made it.
 struct ShellCall {
@@ -33,26 +33,26 @@ class ShellCallLog {
   public:
     explicit ShellCallLog(bool passThrough = true, int result = 0);
     ~ShellCallLog();
-    ShellCallLog(const ShellCallLog &) = delete;
-    ShellCallLog &operator=(const ShellCallLog &) = delete;
+    ShellCallLog(const ShellCallLog&) = delete;
+    ShellCallLog& operator=(const ShellCallLog&) = delete;
     bool Installed() const;
     std::vector<ShellCall> calls;
 
   private:
-    void **slot_;
+    void** slot_;
 };
 // Answers any dialog box of this process that stays up for ten seconds.
 class DialogWatchdog {
   public:
     DialogWatchdog();
     ~DialogWatchdog();
-    DialogWatchdog(const DialogWatchdog &) = delete;
-    DialogWatchdog &operator=(const DialogWatchdog &) = delete;
+    DialogWatchdog(const DialogWatchdog&) = delete;
+    DialogWatchdog& operator=(const DialogWatchdog&) = delete;
     long Closed() const; // dialogs it had to answer
 
   private:
     struct State;
-    State *state_;
+    State* state_;
 };
 } // namespace kr_files_test
 
@@ -64,17 +64,17 @@ const char kRoot[] = "C:\\kr-tests\\install";
 const FILETIME kOld = {0x11111110, 0x01C9A000}; // low, high
 const FILETIME kNew = {0x22222220, 0x01D9B000};
 
-std::string Text(const Str &s) {
+std::string Text(const Str& s) {
     return s.data ? std::string(s.data, static_cast<size_t>(s.len)) : std::string();
 }
 
-bool SameTime(const FILETIME &a, const FILETIME &b) {
+bool SameTime(const FILETIME& a, const FILETIME& b) {
     return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
 }
 
 // "content@old", "content@new" (by last-write time), "+ro" when read-only;
 // "<missing>" or "<folder>".
-std::string Describe(const std::string &path) {
+std::string Describe(const std::string& path) {
     std::string text = ReadAll(path);
     if (text == "<missing>" || text == "<folder>")
         return text;
@@ -89,9 +89,9 @@ std::string Describe(const std::string &path) {
     return text;
 }
 
-std::string CallList(const std::vector<ShellCall> &calls) {
+std::string CallList(const std::vector<ShellCall>& calls) {
     std::string text;
-    for (const ShellCall &c : calls) {
+    for (const ShellCall& c : calls) {
         char one[40];
         wsprintfA(one, "%s %X;",
                   c.func == FO_MOVE   ? "move"
@@ -147,9 +147,9 @@ class InstallFileTest : public ::testing::Test {
         CopiedAsNewList.Assign("");
         log_.calls.clear();
     }
-    static std::string Src(const std::string &name) { return Text(SourceDir) + name; }
-    static std::string Dst(const std::string &name) { return Text(DestDir) + name; }
-    static void Put(const std::string &path, const std::string &text, FILETIME time) {
+    static std::string Src(const std::string& name) { return Text(SourceDir) + name; }
+    static std::string Dst(const std::string& name) { return Text(DestDir) + name; }
+    static void Put(const std::string& path, const std::string& text, FILETIME time) {
         WriteAll(path, text);
         SetWriteTime(path, time);
     }
@@ -178,12 +178,12 @@ enum Before {
 };
 
 struct PolicyCase {
-    const char *policy;
+    const char* policy;
     Before before;
-    const char *calls; // the shell requests, in order
-    const char *dst;   // the file (or folder) of that name afterwards
-    const char *backup;
-    const char *copyOf;
+    const char* calls; // the shell requests, in order
+    const char* dst;   // the file (or folder) of that name afterwards
+    const char* backup;
+    const char* copyOf;
     bool replaced, copiedAsNew;
 };
 
@@ -227,7 +227,7 @@ const PolicyCase kPolicyCases[] = {
 };
 
 TEST_F(InstallFileTest, EveryPolicyAgainstEveryDestination) {
-    for (const PolicyCase &c : kPolicyCases) {
+    for (const PolicyCase& c : kPolicyCases) {
         SCOPED_TRACE(std::string(c.policy) + " before " + std::to_string(c.before));
         Fresh();
         Put(Src(kName), kNewText, kNew);
@@ -271,7 +271,7 @@ TEST_F(InstallFileTest, EveryPolicyAgainstEveryDestination) {
         EXPECT_EQ(Text(CopiedAsNewList), c.copiedAsNew ? "System.krl\r\n" : "");
         // The Backup folder is made only for a file that goes into it.
         EXPECT_EQ(ReadAll(Dst("Backup")), c.replaced ? "<folder>" : "<missing>");
-        for (const ShellCall &call : log_.calls) {
+        for (const ShellCall& call : log_.calls) {
             EXPECT_TRUE(call.plainRequest);
             if (call.func == FO_COPY) {
                 EXPECT_EQ(call.from, Src(kName));
@@ -298,7 +298,7 @@ TEST_F(InstallFileTest, OnlyACopyBringsTheDialogBackAndPumps) {
         bool keep;
         int delivered; // WM_APP messages dispatched by the call
     } cases[] = {{true, 0}, {false, 1}};
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.keep);
         gAppMessages = 0;
         PostMessageA(MainDialog, WM_APP, 0, 0);
@@ -435,16 +435,16 @@ TEST_F(InstallFileTest, FailedBackupMoveLeavesTheOldFile) {
 TEST_F(InstallFileTest, SeveralFlagsActInTheirOrder) {
     struct Case {
         bool backup, copyAsNew, keep;
-        const char *calls;
-        const char *dst;
-        const char *replaced;
-        const char *copiedAsNew;
+        const char* calls;
+        const char* dst;
+        const char* replaced;
+        const char* copiedAsNew;
     } cases[] = {
         {true, true, true, "", "OLD list@old", "", ""},
         // The old file is gone to Backup: nothing left to copy beside.
         {true, true, false, "move 4DC;copy D8;", "NEW list@new", "System.krl\r\n", ""},
     };
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.calls);
         Fresh();
         Put(Src(kName), kNewText, kNew);
@@ -462,9 +462,9 @@ TEST_F(InstallFileTest, SeveralFlagsActInTheirOrder) {
 
 TEST_F(InstallFileTest, IsSameFileComparesTimeAndLowSize) {
     struct Case {
-        const char *what;
+        const char* what;
         FILETIME second;
-        const char *secondText; // null: no such file; "" : a folder
+        const char* secondText; // null: no such file; "" : a folder
         bool same;
     } cases[] = {
         {"equal time and size, other bytes", kNew, "xyz", true},
@@ -474,7 +474,7 @@ TEST_F(InstallFileTest, IsSameFileComparesTimeAndLowSize) {
         {"second missing", kNew, nullptr, false},
         {"second a folder", kNew, "", false},
     };
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Fresh();
         Put(Src("f"), "abc", kNew);
