@@ -28,7 +28,7 @@ enum class Action {
 };
 
 struct PlanStep {
-    int step;
+    int step; // cppcheck-suppress unusedStructMember ; the row's number, for the reader
     const char* caption; // set before the step; null leaves it unchanged
     Action action;
     const char* file;

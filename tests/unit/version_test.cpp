@@ -1,0 +1,64 @@
+// The version resource and the manifest that Windows reads from setup.exe
+// (the test program carries the same resource script).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+std::string VersionString(const std::string& block, const char* name) {
+    char* value = nullptr;
+    UINT size = 0;
+    std::string path = std::string("\\StringFileInfo\\040904B0\\") + name;
+    if (!VerQueryValueA(block.data(), path.c_str(), reinterpret_cast<void**>(&value), &size) ||
+        !value)
+        return "<missing>";
+    return std::string(value);
+}
+
+TEST(VersionResource, NamesTheMakerTheProductAndTheVersion) {
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeA(exe, &handle);
+    ASSERT_GT(size, 0u);
+    std::string block(size, '\0');
+    ASSERT_TRUE(GetFileVersionInfoA(exe, 0, size, &block[0]));
+
+    const struct {
+        const char* name;
+        const char* value;
+    } kStrings[] = {
+        {"CompanyName", "Tovak"},
+        {"ProductName", "Kestrune 2"},
+        {"FileDescription", "Kestrune 2 Setup"},
+        {"FileVersion", "2.1.0"},
+        {"ProductVersion", "2.1.0"},
+        {"OriginalFilename", "setup.exe"},
+    };
+    for (const auto& s : kStrings)
+        EXPECT_EQ(VersionString(block, s.name), s.value) << s.name;
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT n = 0;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &n));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00020001u); // 2.1
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000000u); // .0.0
+}
+
+TEST(VersionResource, ManifestAsksForElevationAndTheCurrentControls) {
+    HMODULE self = GetModuleHandleA(nullptr);
+    HRSRC res = FindResourceA(self, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)); // RT_MANIFEST
+    ASSERT_NE(res, nullptr);
+    const char* text = static_cast<const char*>(LockResource(LoadResource(self, res)));
+    std::string manifest(text, SizeofResource(self, res));
+    for (const char* needle :
+         {"level=\"requireAdministrator\"", "Microsoft.Windows.Common-Controls",
+          "version=\"6.0.0.0\"", ">true</dpiAware>", "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
+          "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+        EXPECT_NE(manifest.find(needle), std::string::npos) << needle;
+}
+
+} // namespace
