@@ -79,7 +79,7 @@ bool PickFreeName(const Str& from, const Str& to, Str& target) {
     }
 }
 
-int RunShellOp(UINT operation, Str& from, const char* to, FILEOP_FLAGS flags) {
+int RunShellOp(UINT operation, const Str& from, const char* to, FILEOP_FLAGS flags) {
     SHFILEOPSTRUCTA op = {};
     op.hwnd = nullptr;
     op.wFunc = operation;
