@@ -1,6 +1,6 @@
 // File search, shell file operations and shell links, against Wine's real
 // file system, shell and COM. Also home of the helpers that the install
-// policy tests share (declared again in install_file_test.cpp).
+// policy tests share (file_helpers.h).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -15,51 +15,7 @@
 #include "files.h"
 #include "process.h"
 
-// Test helpers of the file and install policy tests, defined in
-// files_test.cpp: this block stands word for word in both test files.
-namespace kr_files_test {
-std::string ReadAll(const std::string& path); // "<missing>", "<folder>" or the bytes
-void WriteAll(const std::string& path, const std::string& text);
-void SetWriteTime(const std::string& path, FILETIME time);
-void MakeFolders(const std::string& path);
-void RemoveTree(const std::string& path);
-void CloseProgramSearch();
-// One SHFileOperationA request as the program made it.
-struct ShellCall {
-    UINT func;
-    std::string from; // entries joined with '|'
-    std::string to;   // "(null)" for no list
-    FILEOP_FLAGS flags;
-    bool plainRequest; // no owner window, name mappings or progress title
-};
-// Records the program's SHFileOperationA requests while it lives, then
-// passes them on, or answers each with `result` and leaves the disk alone.
-class ShellCallLog {
-  public:
-    explicit ShellCallLog(bool passThrough = true, int result = 0);
-    ~ShellCallLog();
-    ShellCallLog(const ShellCallLog&) = delete;
-    ShellCallLog& operator=(const ShellCallLog&) = delete;
-    bool Installed() const;
-    std::vector<ShellCall> calls;
-
-  private:
-    void** slot_;
-};
-// Answers any dialog box of this process that stays up for ten seconds.
-class DialogWatchdog {
-  public:
-    DialogWatchdog();
-    ~DialogWatchdog();
-    DialogWatchdog(const DialogWatchdog&) = delete;
-    DialogWatchdog& operator=(const DialogWatchdog&) = delete;
-    long Closed() const; // dialogs it had to answer
-
-  private:
-    struct State;
-    State* state_;
-};
-} // namespace kr_files_test
+#include "file_helpers.h"
 
 namespace kr_files_test {
 
