@@ -9,7 +9,8 @@
 
 namespace {
 
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kShellFolders[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const int32_t kPathSize = MAX_PATH;
 
 char Fold(char c) {
@@ -29,10 +30,16 @@ bool SameNoCase(const char* a, const char* b, int n = -1) {
 
 // Fills `out` from a call that takes a buffer size and returns the length,
 // or the size it needs (terminator included) when the buffer is too small.
+// A folder that grew between the two calls leaves the text empty rather
+// than holding bytes the call never wrote.
 template <typename Query> void FillFromSizedCall(Str& out, Query query) {
     DWORD n = query(out.GetBuffer(kPathSize, 0), kPathSize);
-    if (n >= static_cast<DWORD>(kPathSize))
-        n = query(out.GetBuffer(static_cast<int32_t>(n), 0), n);
+    if (n >= static_cast<DWORD>(kPathSize)) {
+        DWORD size = n;
+        n = query(out.GetBuffer(static_cast<int32_t>(size), 0), size);
+        if (n >= size)
+            n = 0;
+    }
     out.SetLength(static_cast<int32_t>(n), false);
 }
 
@@ -54,9 +61,10 @@ const char* ExpandPathTokens(Str& out, const char* path) {
         if (out.data[0] != '%' && out.data[0] != '$')
             return out.data;
         // Take the buffer over: out becomes buffer-less, input owns it.
+        // input frees what it holds; its length and capacity stay true to it
         input.data = out.data;
-        input.len = out.len;
-        input.cap = out.cap;
+        input.len = out.len; // cppcheck-suppress unreadVariable
+        input.cap = out.cap; // cppcheck-suppress unreadVariable
         out.data = nullptr;
         out.len = 0;
         out.cap = 0;
@@ -66,8 +74,13 @@ const char* ExpandPathTokens(Str& out, const char* path) {
         // ExpandEnvironmentStringsA counts the terminator; with too small a
         // buffer it returns the size it needs, so a long result is read again.
         DWORD n = ExpandEnvironmentStringsA(input.data, out.GetBuffer(kPathSize, 0), kPathSize);
-        if (n > static_cast<DWORD>(kPathSize))
-            n = ExpandEnvironmentStringsA(input.data, out.GetBuffer(static_cast<int32_t>(n), 0), n);
+        if (n > static_cast<DWORD>(kPathSize)) {
+            DWORD size = n;
+            n = ExpandEnvironmentStringsA(input.data, out.GetBuffer(static_cast<int32_t>(size), 0),
+                                          size);
+            if (n > size)
+                n = 0;
+        }
         out.SetLength(n ? static_cast<int32_t>(n) - 1 : 0, false);
     } else {
         char* name = input.data + 1;

@@ -25,8 +25,10 @@ int32_t RegGetString(Str& out, const char* keyPath, const char* valueName, const
         LONG rc = RegQueryValueExA(key, valueName, nullptr, &actualType,
                                    reinterpret_cast<BYTE*>(out.data), &size);
         if (rc == ERROR_MORE_DATA) {
-            out.ResizeDiscard(static_cast<int32_t>(size) - 1);
-            size = static_cast<DWORD>(out.cap);
+            // Room for the whole size reported, not for size - 1: data
+            // stored without its NUL is all text, and asking again with the
+            // old capacity would fail once more for a value one byte longer.
+            out.ResizeDiscard(static_cast<int32_t>(size));
             rc = RegQueryValueExA(key, valueName, nullptr, &actualType,
                                   reinterpret_cast<BYTE*>(out.data), &size);
         }
