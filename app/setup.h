@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "events.h"
 #include "process.h"
 #include "str.h"
 
@@ -35,7 +36,7 @@ int InstallFile(const char* name, bool backup, bool copyAsNew, bool keepExisting
 // Both paths exist as files with equal last-write time and low size.
 bool IsSameFile(const char* first, const char* second);
 
-// Registry registration and its removal.
+// Registry registration and its removal; the sound events are kSoundEvents.
 void RegisterProduct();
 void RegisterSoundEvent(const char* name, const char* label);
 void UnregisterProduct();

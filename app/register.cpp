@@ -1,0 +1,107 @@
+// Registry registration: every value an installation of Kestrune 2 writes,
+// as one table in the order of writing.
+#include <windows.h>
+#include <shlobj.h>
+
+#include "events.h"
+#include "registry.h"
+#include "setup.h"
+
+namespace {
+
+// How a row's data is made from DestDir (which ends with a backslash).
+enum class Data {
+    Folder,         // DestDir less its last character
+    FolderNoSlash,  // DestDir less a trailing backslash, if any
+    Literal,        // the row's text
+    InFolder,       // DestDir + text
+    QuotedInFolder, // "\"" + DestDir + text: the text closes the quote
+    SoundEvents,    // no value: the sound events are registered here
+};
+
+struct ProductValue {
+    HKEY root;
+    const char* key;
+    const char* name; // "" is the key's default value
+    Data data;
+    const char* text;
+};
+
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KR2";
+
+// The program paths in the uninstall entry and the two verbs are quoted: the
+// folder may hold blanks, and an unquoted path with blanks is run as
+// whatever program its first word names ("C:\Program.exe"). The icon
+// location is a path and an index, never a command line, so it stays bare.
+const ProductValue kProductValues[] = {
+    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\Help", "kr2help.hlp", Data::Folder,
+     nullptr},
+    {HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName", Data::Literal, "Kestrune 2"},
+    {HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", Data::QuotedInFolder,
+     "setup.exe\" uninstall"},
+    {HKEY_CLASSES_ROOT, ".krl", "", Data::Literal, "krlfile"},
+    {HKEY_CLASSES_ROOT, "krlfile", "", Data::Literal, "KR macro list"},
+    {HKEY_CLASSES_ROOT, "krlfile\\DefaultIcon", "", Data::InFolder, "kr.exe,5"},
+    {HKEY_CLASSES_ROOT, "krlfile\\Shell", "", Data::Literal, "Open"},
+    {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Open\\command", "", Data::QuotedInFolder,
+     "kr.exe\" \"%1\""},
+    {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Import\\command", "", Data::QuotedInFolder,
+     "kr.exe\" LI \"%1\""},
+    {HKEY_CURRENT_USER, "AppEvents\\Schemes\\Apps\\Kestrune", "", Data::Literal, "Kestrune"},
+    {nullptr, nullptr, nullptr, Data::SoundEvents, nullptr},
+    {HKEY_CURRENT_USER, "Software\\Tovak\\KR2\\settings", "instdir", Data::FolderNoSlash, nullptr},
+};
+
+} // namespace
+
+void RegisterProduct() {
+    // No write is checked: a registry the user may not write (HKLM, HKCR)
+    // loses those rows, and the rest are still made.
+    Str value(Str::KeepCapacity);
+    value.ResizeKeepOld(300, false);
+    value.data[0] = 0;
+    value.data[1] = 0;
+    for (const ProductValue& row : kProductValues) {
+        switch (row.data) {
+        case Data::Folder:
+            value.Concat(1, DestDir.data, DestDir.len - 1);
+            break;
+        case Data::FolderNoSlash:
+            value.Assign(DestDir);
+            if (value.EndsWith("\\"))
+                value.SetLength(value.len - 1, false);
+            break;
+        case Data::Literal:
+            value.Assign(row.text);
+            break;
+        case Data::InFolder:
+            value.AssignConcat(DestDir, row.text);
+            break;
+        case Data::QuotedInFolder:
+            value.Concat(3, "\"", 1, DestDir.data, DestDir.len, row.text, -1);
+            break;
+        case Data::SoundEvents:
+            for (const SoundEvent& event : kSoundEvents)
+                RegisterSoundEvent(event.name, event.label);
+            continue;
+        }
+        (void)RegSetString(value, row.key, row.name, row.root, REG_SZ);
+    }
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_DWORD, nullptr, nullptr);
+}
+
+void RegisterSoundEvent(const char* name, const char* label) {
+    // Seven calls in a row: the buffers keep their blocks between them.
+    static Str path(Str::KeepCapacity);
+    static Str text(Str::KeepCapacity);
+    path.AssignConcat(kEventLabelsPrefix, name);
+    text.Assign(label);
+    (void)RegSetString(text, path.data, "", HKEY_CURRENT_USER, REG_SZ);
+    // The scheme key only has to exist; a sound the user chose lives in its
+    // subkeys and must survive a new install, so nothing is written into it.
+    path.AssignConcat(kSchemeAppPrefix, name);
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, path.data, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS)
+        RegCloseKey(key);
+}

@@ -1,0 +1,259 @@
+// The product's registration read back from Wine's registry, value by value,
+// with the expected texts written out here independently of the code.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "registry.h"
+#include "setup.h"
+
+namespace {
+
+const char* const kEvents[] = {"KRCompileError", "KRRunError", "KRmes",    "KRinp",
+                               "KRlist",         "KRTSmenu",   "KRTSmenu2"};
+const char* const kLabels[] = {"Compile Error",          "Run Time Error", "Message: mes",
+                               "Message: inp",           "Message: list",  "T.S. Menu: activated",
+                               "T.S. Menu: execute item"};
+const char kSchemeApp[] = "AppEvents\\Schemes\\Apps\\Kestrune";
+const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KR2";
+const char kSettings[] = "Software\\Tovak\\KR2\\settings";
+
+struct Expected {
+    HKEY root;
+    std::string key;
+    std::string name;
+    std::string data;
+};
+
+// Every value RegisterProduct writes, for a destination folder `dir` that
+// ends with a backslash and whose folder text is `folder`.
+std::vector<Expected> ExpectedValues(const std::string& dir, const std::string& folder) {
+    std::vector<Expected> v = {
+        {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\Help", "kr2help.hlp", folder},
+        {HKEY_LOCAL_MACHINE, kUninstall, "DisplayName", "Kestrune 2"},
+        {HKEY_LOCAL_MACHINE, kUninstall, "UninstallString", "\"" + dir + "setup.exe\" uninstall"},
+        {HKEY_CLASSES_ROOT, ".krl", "", "krlfile"},
+        {HKEY_CLASSES_ROOT, "krlfile", "", "KR macro list"},
+        {HKEY_CLASSES_ROOT, "krlfile\\DefaultIcon", "", dir + "kr.exe,5"},
+        {HKEY_CLASSES_ROOT, "krlfile\\Shell", "", "Open"},
+        {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Open\\command", "", "\"" + dir + "kr.exe\" \"%1\""},
+        {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Import\\command", "",
+         "\"" + dir + "kr.exe\" LI \"%1\""},
+        {HKEY_CURRENT_USER, kSchemeApp, "", "Kestrune"},
+        {HKEY_CURRENT_USER, kSettings, "instdir", folder},
+    };
+    for (int i = 0; i < 7; i++)
+        v.push_back({HKEY_CURRENT_USER, std::string("AppEvents\\EventLabels\\") + kEvents[i], "",
+                     kLabels[i]});
+    return v;
+}
+
+struct KeyCounts {
+    DWORD subkeys = 0;
+    DWORD values = 0;
+    bool operator==(const KeyCounts& o) const { return subkeys == o.subkeys && values == o.values; }
+};
+
+// Raw reads: the test does not trust the code under test to read back.
+bool ReadValue(HKEY root, const std::string& key, const std::string& name, DWORD* type,
+               std::string* data) {
+    HKEY k;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS)
+        return false;
+    char buffer[1024];
+    DWORD size = sizeof buffer;
+    LONG rc =
+        RegQueryValueExA(k, name.c_str(), nullptr, type, reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(k);
+    if (rc != ERROR_SUCCESS)
+        return false;
+    data->assign(buffer, size);
+    return true;
+}
+
+bool Counts(HKEY root, const std::string& key, KeyCounts* counts) {
+    HKEY k;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
+        return false;
+    LONG rc = RegQueryInfoKeyA(k, nullptr, nullptr, nullptr, &counts->subkeys, nullptr, nullptr,
+                               &counts->values, nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(k);
+    return rc == ERROR_SUCCESS;
+}
+
+// Every key the registration touches, parents included.
+std::vector<std::pair<HKEY, std::string>> TouchedKeys() {
+    std::vector<std::pair<HKEY, std::string>> keys = {
+        {HKEY_LOCAL_MACHINE, kUninstall},
+        {HKEY_CLASSES_ROOT, ".krl"},
+        {HKEY_CLASSES_ROOT, "krlfile"},
+        {HKEY_CLASSES_ROOT, "krlfile\\DefaultIcon"},
+        {HKEY_CLASSES_ROOT, "krlfile\\Shell"},
+        {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Open"},
+        {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Open\\command"},
+        {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Import"},
+        {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Import\\command"},
+        {HKEY_CURRENT_USER, kSchemeApp},
+        {HKEY_CURRENT_USER, "Software\\Tovak"},
+        {HKEY_CURRENT_USER, "Software\\Tovak\\KR2"},
+        {HKEY_CURRENT_USER, kSettings},
+    };
+    for (const char* event : kEvents) {
+        keys.push_back({HKEY_CURRENT_USER, std::string("AppEvents\\EventLabels\\") + event});
+        keys.push_back({HKEY_CURRENT_USER, std::string(kSchemeApp) + "\\" + event});
+    }
+    return keys;
+}
+
+class Registration : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        savedDest_.Assign(DestDir);
+        Clean();
+    }
+    void TearDown() override {
+        Clean();
+        DestDir.Assign(savedDest_);
+    }
+    // The prefix is the test's own: what the registration writes is removed
+    // outright, parents that Wine's prefix already has are left alone.
+    static void Clean() {
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Tovak");
+        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Tovak");
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstall);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstall);
+        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\Help", "kr2help.hlp");
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, ".krl");
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, ".krl");
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, "krlfile");
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, "krlfile");
+        RegDeleteTreeA(HKEY_CURRENT_USER, kSchemeApp);
+        RegDeleteKeyA(HKEY_CURRENT_USER, kSchemeApp);
+        for (const char* event : kEvents) {
+            std::string label = std::string("AppEvents\\EventLabels\\") + event;
+            RegDeleteTreeA(HKEY_CURRENT_USER, label.c_str());
+            RegDeleteKeyA(HKEY_CURRENT_USER, label.c_str());
+        }
+    }
+    static void Register(const char* dir) {
+        DestDir.Assign(dir);
+        RegisterProduct();
+    }
+    static void CheckValues(const std::string& dir, const std::string& folder) {
+        for (const Expected& e : ExpectedValues(dir, folder)) {
+            SCOPED_TRACE(e.key + " : " + e.name);
+            DWORD type = 0;
+            std::string data;
+            ASSERT_TRUE(ReadValue(e.root, e.key, e.name, &type, &data));
+            EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+            EXPECT_EQ(data.size(), e.data.size() + 1);
+            EXPECT_EQ(data, e.data + '\0');
+        }
+    }
+    Str savedDest_;
+};
+
+TEST_F(Registration, WritesEveryValue) {
+    struct Case {
+        const char* dir;
+        const char* folder;
+    } cases[] = {
+        {"C:\\Program Files\\Kestrune 2\\", "C:\\Program Files\\Kestrune 2"},
+        {"D:\\", "D:"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dir);
+        Clean();
+        Register(c.dir);
+        CheckValues(c.dir, c.folder);
+        // Nothing beyond the table: the keys hold exactly the values named.
+        const struct {
+            HKEY root;
+            std::string key;
+            KeyCounts counts;
+        } shapes[] = {
+            {HKEY_LOCAL_MACHINE, kUninstall, {0, 2}},
+            {HKEY_CLASSES_ROOT, ".krl", {0, 1}},
+            {HKEY_CLASSES_ROOT, "krlfile", {2, 1}},
+            {HKEY_CLASSES_ROOT, "krlfile\\Shell", {2, 1}},
+            {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Open", {1, 0}},
+            {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Import", {1, 0}},
+            {HKEY_CURRENT_USER, kSchemeApp, {7, 1}},
+            {HKEY_CURRENT_USER, kSettings, {0, 1}},
+        };
+        for (const auto& s : shapes) {
+            SCOPED_TRACE(s.key);
+            KeyCounts counts;
+            ASSERT_TRUE(Counts(s.root, s.key, &counts));
+            EXPECT_EQ(counts.subkeys, s.counts.subkeys);
+            EXPECT_EQ(counts.values, s.counts.values);
+        }
+        for (const char* event : kEvents) {
+            SCOPED_TRACE(event);
+            KeyCounts label, scheme;
+            ASSERT_TRUE(
+                Counts(HKEY_CURRENT_USER, std::string("AppEvents\\EventLabels\\") + event, &label));
+            EXPECT_EQ(label.values, 1u);
+            EXPECT_EQ(label.subkeys, 0u);
+            // The scheme key exists and holds nothing.
+            ASSERT_TRUE(Counts(HKEY_CURRENT_USER, std::string(kSchemeApp) + "\\" + event, &scheme));
+            EXPECT_EQ(scheme.values, 0u);
+            EXPECT_EQ(scheme.subkeys, 0u);
+        }
+    }
+}
+
+// A quoted program path is what keeps a folder with blanks from being run
+// as "C:\Program" with arguments; the icon location stays a bare path.
+TEST_F(Registration, CommandLinesQuoteTheProgramPath) {
+    Register("C:\\Program Files\\Kestrune 2\\");
+    DWORD type;
+    std::string data;
+    ASSERT_TRUE(ReadValue(HKEY_CLASSES_ROOT, "krlfile\\Shell\\Open\\command", "", &type, &data));
+    EXPECT_STREQ(data.c_str(), "\"C:\\Program Files\\Kestrune 2\\kr.exe\" \"%1\"");
+    ASSERT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstall, "UninstallString", &type, &data));
+    EXPECT_STREQ(data.c_str(), "\"C:\\Program Files\\Kestrune 2\\setup.exe\" uninstall");
+    ASSERT_TRUE(ReadValue(HKEY_CLASSES_ROOT, "krlfile\\DefaultIcon", "", &type, &data));
+    EXPECT_STREQ(data.c_str(), "C:\\Program Files\\Kestrune 2\\kr.exe,5");
+}
+
+// A second install overwrites its own values and nothing else: the user's
+// settings and sounds survive, and no key or value is added.
+TEST_F(Registration, SecondRegistrationOverwritesOnlyItsOwn) {
+    Register("C:\\Program Files\\Kestrune 2\\");
+    Str foreign;
+    foreign.Assign("toolbar layout");
+    ASSERT_GT(RegSetString(foreign, kSettings, "toolbars", HKEY_CURRENT_USER, REG_SZ), 0);
+    Str sound;
+    sound.Assign("C:\\Windows\\Media\\ding.wav");
+    std::string current = std::string(kSchemeApp) + "\\KRmes\\.current";
+    ASSERT_GT(RegSetString(sound, current.c_str(), "", HKEY_CURRENT_USER, REG_SZ), 0);
+
+    std::map<std::string, KeyCounts> before;
+    for (const auto& key : TouchedKeys()) {
+        ASSERT_TRUE(Counts(key.first, key.second, &before[key.second])) << key.second;
+    }
+
+    Register("E:\\Apps\\KR 2\\");
+    CheckValues("E:\\Apps\\KR 2\\", "E:\\Apps\\KR 2");
+    for (const auto& key : TouchedKeys()) {
+        SCOPED_TRACE(key.second);
+        KeyCounts after;
+        ASSERT_TRUE(Counts(key.first, key.second, &after));
+        EXPECT_TRUE(after == before[key.second]);
+    }
+    DWORD type;
+    std::string data;
+    ASSERT_TRUE(ReadValue(HKEY_CURRENT_USER, kSettings, "toolbars", &type, &data));
+    EXPECT_EQ(data, std::string("toolbar layout") + '\0');
+    ASSERT_TRUE(ReadValue(HKEY_CURRENT_USER, current, "", &type, &data));
+    EXPECT_EQ(data, std::string("C:\\Windows\\Media\\ding.wav") + '\0');
+}
+
+} // namespace
