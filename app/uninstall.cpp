@@ -56,8 +56,58 @@ void Remove(const Removal& r) {
     }
 }
 
-const char kShellFolders[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kShellFolders[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char* const kStartMenuLinks[] = {"\\Kestrune.lnk", "\\Help.lnk", "\\Uninstall.lnk"};
+
+// Lets `call` (a Win32 path call: buffer, size in chars, result length or
+// the size it needs) write into `out`, growing it once when asked to.
+template <class Call> bool FillPath(Str& out, Call call) {
+    out.GetBuffer(MAX_PATH, 0);
+    DWORD n = call(out.data, static_cast<DWORD>(out.cap) + 1);
+    if (n > static_cast<DWORD>(out.cap)) {
+        out.GetBuffer(static_cast<int32_t>(n), 0);
+        n = call(out.data, static_cast<DWORD>(out.cap) + 1);
+    }
+    if (n == 0 || n > static_cast<DWORD>(out.cap))
+        return false;
+    out.SetLength(static_cast<int32_t>(n), false);
+    return true;
+}
+
+// The one spelling that every path of an existing folder shares, whatever
+// its case, relative parts or long names: full, short, with a trailing
+// backslash. (GetLongPathNameA would read better, but the kernels of
+// Windows 95 and NT 4 do not have it.)
+bool ComparableFolder(Str& out, const char* path) {
+    Str full;
+    if (!FillPath(full, [path](char* buffer, DWORD size) {
+            return GetFullPathNameA(path, size, buffer, nullptr);
+        }))
+        return false;
+    if (!FillPath(out, [&full](char* buffer, DWORD size) {
+            return GetShortPathNameA(full.data, buffer, size);
+        }))
+        return false;
+    if (!out.EndsWith("\\"))
+        out.Append("\\");
+    return true;
+}
+
+// True when the running program's folder is `folder` or lies in it, or
+// when that cannot be told. The uninstall runs from the install folder, and
+// a user may have installed into a subfolder of the Start Menu folder: then
+// deleting that folder with its subfolders would take the installed files.
+bool HoldsSourceDir(const Str& folder) {
+    Str outer;
+    Str inner;
+    if (!ComparableFolder(outer, folder.data) || !ComparableFolder(inner, SourceDir.data))
+        return true;
+    if (inner.len < outer.len)
+        return false;
+    inner.SetLength(outer.len, false);
+    return inner.EqualNoCase(outer);
+}
 
 // Deletes the Start Menu links, and their folder when no file of the user's
 // is left in it.
@@ -74,7 +124,7 @@ void DeleteStartMenuLinks(Str& folder, Str& item) {
             (void)ShellDelete(item, true);
     }
     item.AssignConcat(folder, "\\*.*");
-    if (!FindFile(item.data, FindFiles))
+    if (!FindFile(item.data, FindFiles) && !HoldsSourceDir(folder))
         (void)ShellDelete(folder, true); // subfolders go with it
 }
 
