@@ -6,7 +6,7 @@
 #   build/x86_64   the same sources for 64-bit Windows, tested under Wine on
 #                  machines whose kernel cannot run 32-bit programs
 
-.PHONY: all bootstrap build test run format clean
+.PHONY: all bootstrap build test run fuzz format clean
 
 all: build
 
@@ -21,6 +21,13 @@ test: build
 
 run: build
 	@sh scripts/run.sh
+
+# The string layer's fuzz targets, natively, FUZZ_SECONDS each; the build and
+# the grown corpora are in build/fuzz.
+FUZZ_SECONDS ?= 60
+fuzz: bootstrap
+	@for t in fuzz_format fuzz_str_ops fuzz_concat; do \
+		sh tests/fuzz/run.sh build $$t $(FUZZ_SECONDS) || exit 1; done
 
 format:
 	clang-format -i app/*.cpp app/*.h support/*.cpp support/*.h product/*.cpp tests/*/*.cpp tests/*/*.h 2>/dev/null || true
