@@ -35,15 +35,27 @@ start)
     fi
     KR_BUILD=$build
     . "$here/wine-env.sh"
-    if [ ! -f "$WINEPREFIX/.kr-ready" ]; then
+    # The marker names the version of the settings below: a prefix made
+    # with older settings is made anew.
+    if [ ! -f "$WINEPREFIX/.kr-ready-2" ]; then
         rm -rf "$WINEPREFIX"
         "$WINE" wineboot -i </dev/null >"$state/wineboot.log" 2>&1 9>&-
         # Without a window manager Wine waits ~2 s whenever a top-level window
         # is destroyed; unmanaged windows skip that.
         "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 9>&-
+        # A program that crashes ends at once instead of waiting in the
+        # debugger's crash dialog, which no test would answer.
+        "$WINE" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
+            </dev/null >/dev/null 2>&1 9>&- || true
+        "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+            </dev/null >/dev/null 2>&1 9>&-
         wineserver -w 9>&-
-        touch "$WINEPREFIX/.kr-ready"
+        touch "$WINEPREFIX/.kr-ready-2"
     fi
+    # Drive Q: is a scratch folder of the prefix, so that a drive root can
+    # be an install destination.
+    mkdir -p "$WINEPREFIX/drive_c/kr-drive-q"
+    ln -sfn ../drive_c/kr-drive-q "$WINEPREFIX/dosdevices/q:"
     # A persistent server started here, detached: a server that a test's
     # wine started would hold the test's output pipes open.
     # (It says so and ends when one runs already.)
