@@ -1,6 +1,10 @@
 // The unattended demonstration: drives setup.exe the way a user would and
-// prints what it shows and what it did. Screenshots are saved as BMP files
-// in the folder given as the second argument (the caller converts them).
+// prints what it shows and what it did: the install dialog and a cancel, an
+// install into C:\kr-demo, a second install over changed macro lists (the
+// "Info" summary), and the uninstall from the installed copy. Screenshots
+// are saved as BMP files in the folder given as the second argument (the
+// caller converts them). It starts by removing what an earlier run left, so
+// it can run again and again.
 //
 // Usage: demo.exe DIST_DIR SHOT_DIR
 #include <stdio.h>
@@ -15,7 +19,7 @@ namespace {
 std::string g_shots;
 
 // Saves the window's screen area as a 24-bit BMP file.
-void Screenshot(HWND window, const char *name) {
+void Screenshot(HWND window, const char* name) {
     RECT r;
     GetWindowRect(window, &r);
     int w = r.right - r.left, h = r.bottom - r.top;
@@ -33,13 +37,13 @@ void Screenshot(HWND window, const char *name) {
     bi.biBitCount = 24;
     DWORD stride = ((w * 3 + 3) / 4) * 4;
     std::string pixels(stride * h, '\0');
-    GetDIBits(mem, bmp, 0, h, &pixels[0], reinterpret_cast<BITMAPINFO *>(&bi), DIB_RGB_COLORS);
+    GetDIBits(mem, bmp, 0, h, &pixels[0], reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
     BITMAPFILEHEADER bf = {};
     bf.bfType = 0x4D42;
     bf.bfOffBits = sizeof bf + sizeof bi;
     bf.bfSize = bf.bfOffBits + static_cast<DWORD>(pixels.size());
-    std::string file(reinterpret_cast<char *>(&bf), sizeof bf);
-    file.append(reinterpret_cast<char *>(&bi), sizeof bi);
+    std::string file(reinterpret_cast<char*>(&bf), sizeof bf);
+    file.append(reinterpret_cast<char*>(&bi), sizeof bi);
     file += pixels;
     WriteFile(g_shots + "\\" + name + ".bmp", file);
     DeleteObject(bmp);
@@ -55,9 +59,155 @@ void PrintDialog(HWND dialog) {
         printf("  [%c] %s\n", IsChecked(dialog, id) ? 'x' : ' ', ItemText(dialog, id).c_str());
 }
 
+const char kDemoRoot[] = "C:\\kr-demo";
+const char kDest[] = "C:\\kr-demo\\Kestrune 2";
+
+const char* const kEvents[] = {"KRCompileError", "KRRunError", "KRmes",    "KRinp",
+                               "KRlist",         "KRTSmenu",   "KRTSmenu2"};
+
+// The registry entries an install makes: key, value ("" the default).
+struct Entry {
+    HKEY root;
+    const char* rootName;
+    std::string key;
+    const char* value;
+};
+
+std::vector<Entry> ProductEntries() {
+    const char* kUninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KR2";
+    std::vector<Entry> e = {
+        {HKEY_LOCAL_MACHINE, "HKLM", "Software\\Microsoft\\Windows\\Help", "kr2help.hlp"},
+        {HKEY_LOCAL_MACHINE, "HKLM", kUninstall, "DisplayName"},
+        {HKEY_LOCAL_MACHINE, "HKLM", kUninstall, "UninstallString"},
+        {HKEY_CLASSES_ROOT, "HKCR", ".krl", ""},
+        {HKEY_CLASSES_ROOT, "HKCR", "krlfile", ""},
+        {HKEY_CLASSES_ROOT, "HKCR", "krlfile\\DefaultIcon", ""},
+        {HKEY_CLASSES_ROOT, "HKCR", "krlfile\\Shell", ""},
+        {HKEY_CLASSES_ROOT, "HKCR", "krlfile\\Shell\\Open\\command", ""},
+        {HKEY_CLASSES_ROOT, "HKCR", "krlfile\\Shell\\Import\\command", ""},
+        {HKEY_CURRENT_USER, "HKCU", "AppEvents\\Schemes\\Apps\\Kestrune", ""},
+    };
+    for (const char* event : kEvents)
+        e.push_back(
+            {HKEY_CURRENT_USER, "HKCU", std::string("AppEvents\\EventLabels\\") + event, ""});
+    e.push_back({HKEY_CURRENT_USER, "HKCU", "Software\\Tovak\\KR2\\settings", "instdir"});
+    return e;
+}
+
+std::string EntryName(const Entry& e) {
+    return std::string(e.rootName) + "\\" + e.key + " : " + (*e.value ? e.value : "(default)");
+}
+
+std::string MenuFolder() {
+    return ShellFolder("Programs") + "\\Kestrune 2";
+}
+
+std::vector<std::string> LinkPaths() {
+    return {MenuFolder() + "\\Kestrune.lnk", MenuFolder() + "\\Help.lnk",
+            MenuFolder() + "\\Uninstall.lnk", ShellFolder("StartUp") + "\\Kestrune.lnk"};
+}
+
+// Removes what an earlier demonstration left behind.
+void CleanUp() {
+    RemoveTree(kDemoRoot);
+    ForgetInstall();
+    RemoveTree(MenuFolder());
+    RemoveTree(ShellFolder("StartUp") + "\\Kestrune.lnk");
+}
+
+void PrintFiles(const std::string& folder, const std::string& indent) {
+    for (const std::string& name : ListFolder(folder)) {
+        std::string path = folder + "\\" + name;
+        if (FolderExists(path)) {
+            printf("%s%s\\\n", indent.c_str(), name.c_str());
+            PrintFiles(path, indent + "  ");
+        } else {
+            printf("%s%-26s %7u bytes\n", indent.c_str(), name.c_str(),
+                   static_cast<unsigned>(ReadFile(path).size()));
+        }
+    }
+}
+
+void PrintStandinLog(const std::string& log) {
+    for (const std::string& line : StandinLog(log))
+        printf("  %s\n", line.c_str());
+}
+
+// Ends the stand-in product that an install started.
+void CloseProduct() {
+    DWORD start = GetTickCount();
+    while (!FindWindowA("KR_Editor", nullptr) && GetTickCount() - start < kWaitMs)
+        Sleep(50);
+    for (int i = 0; i < 5; i++) {
+        HWND w = FindWindowA("KR_Editor", nullptr);
+        if (!w)
+            break;
+        PostMessageA(w, WM_CLOSE, 1, 0);
+        WaitGone(w, 5000);
+    }
+}
+
+void PrintBox(const Box& box) {
+    printf("  message box \"%s\":\n", box.caption.c_str());
+    std::string text = box.text;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    size_t at;
+    while ((at = text.find("\r\n")) != std::string::npos)
+        text.replace(at, 2, "\n    ");
+    printf("    %s\n", text.c_str());
+}
+
+// Presses OK and answers every box (OK, or Yes for a question) until the
+// program ends; `shot` names a screenshot of the first box with caption
+// `shotCaption`.
+bool RunToEnd(Process& setup, HWND dialog, const char* shotCaption, const char* shot) {
+    Press(dialog, IDOK);
+    DWORD start = GetTickCount();
+    DWORD code = 0;
+    while (GetTickCount() - start < 120000) {
+        if (setup.Wait(0, &code)) {
+            printf("  setup.exe ended with exit code %lu\n", code);
+            return true;
+        }
+        Box box = WaitMessageBox(setup, dialog, 100);
+        if (!box)
+            continue;
+        PrintBox(box);
+        if (shot && box.caption == shotCaption) {
+            Sleep(300);
+            Screenshot(box.window, shot);
+            shot = nullptr;
+        }
+        int id = GetDlgItem(box.window, IDYES) ? IDYES : IDOK;
+        printf("  answered %s\n", id == IDYES ? "Yes" : "OK");
+        box.Answer(id);
+        WaitGone(box.window, 5000);
+    }
+    printf("  setup.exe did not end\n");
+    return false;
+}
+
+bool Install(const std::string& dist, const char* shotCaption, const char* shot) {
+    Process setup;
+    if (!setup.Start(dist + "\\setup.exe", "", dist)) {
+        printf("  setup.exe did not start\n");
+        return false;
+    }
+    HWND dialog = setup.WaitWindow("#32770", "Install Kestrune");
+    if (!dialog) {
+        printf("  the install dialog did not appear\n");
+        return false;
+    }
+    printf("  proposed folder: %s\n", ItemText(dialog, IDC_DESTDIR).c_str());
+    SetItemText(dialog, IDC_DESTDIR, kDest);
+    printf("  typed folder:    %s, pressed OK\n", kDest);
+    return RunToEnd(setup, dialog, shotCaption, shot);
+}
+
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc < 3) {
         fprintf(stderr, "usage: demo DIST_DIR SHOT_DIR\n");
         return 2;
@@ -89,5 +239,106 @@ int main(int argc, char **argv) {
         return 1;
     }
     printf("Cancelled; setup.exe ended with exit code %lu\n", code);
+
+    std::string log = std::string(kDemoRoot) + "\\standin.log";
+    CleanUp();
+    MakeFolders(kDemoRoot);
+    SetEnvironmentVariableA("KR_STANDIN_LOG", log.c_str()); // inherited by setup and kr.exe
+
+    printf("\nInstalling into %s:\n", kDest);
+    if (!Install(dist, nullptr, nullptr))
+        return 1;
+    printf("Installed files:\n");
+    PrintFiles(kDest, "  ");
+    printf("Registry values written:\n");
+    for (const Entry& e : ProductEntries()) {
+        std::string v;
+        if (RegRead(e.root, e.key, e.value, &v))
+            printf("  %s = %s\n", EntryName(e).c_str(), v.c_str());
+        else
+            printf("  %s is missing\n", EntryName(e).c_str());
+    }
+    for (const char* event : kEvents) {
+        std::string key = std::string("AppEvents\\Schemes\\Apps\\Kestrune\\") + event;
+        printf("  HKCU\\%s (key) %s\n", key.c_str(),
+               RegKeyExists(HKEY_CURRENT_USER, key) ? "created" : "is missing");
+    }
+    printf("Links:\n");
+    for (const std::string& path : LinkPaths()) {
+        Link link = ReadLink(path);
+        if (link.ok)
+            printf("  %s\n    -> %s %s (in %s, icon %s,%d)\n", path.c_str(), link.target.c_str(),
+                   link.arguments.c_str(), link.workingDir.c_str(),
+                   link.iconFile.empty() ? "(target's)" : link.iconFile.c_str(), link.iconIndex);
+        else
+            printf("  %s is missing\n", path.c_str());
+    }
+    CloseProduct();
+    printf("The stand-in product recorded:\n");
+    PrintStandinLog(log);
+
+    printf("\nChanging System.krl and List.krl in %s, then installing again:\n", kDest);
+    for (const char* name : {"System.krl", "List.krl"}) {
+        std::string path = std::string(kDest) + "\\" + name;
+        WriteFile(path, ReadFile(path) + "; changed by the user\r\n");
+    }
+    if (!Install(dist, "Info", "info-box"))
+        return 1;
+    printf("Backup folder:\n");
+    PrintFiles(std::string(kDest) + "\\Backup", "  ");
+    printf("Macro lists now:\n");
+    for (const std::string& name : ListFolder(kDest)) {
+        if (name.size() > 4 && name.substr(name.size() - 4) == ".krl")
+            printf("  %s\n", name.c_str());
+    }
+    CloseProduct();
+
+    std::string installed = std::string(kDest);
+    printf("\nUninstalling: %s\\setup.exe uninstall\n", kDest);
+    Process uninstall;
+    if (!uninstall.Start(installed + "\\setup.exe", "uninstall", installed)) {
+        printf("  setup.exe did not start\n");
+        return 1;
+    }
+    dialog = uninstall.WaitWindow("#32770", "Uninstall Kestrune");
+    if (!dialog) {
+        printf("  the uninstall dialog did not appear\n");
+        return 1;
+    }
+    Sleep(300);
+    printf("  caption: %s; pressed OK\n", Text(dialog).c_str());
+    Press(dialog, IDOK);
+    Box box = WaitMessageBox(uninstall, dialog);
+    if (!box) {
+        printf("  no question appeared\n");
+        return 1;
+    }
+    Sleep(300);
+    printf("  dialog caption now: %s\n", Text(dialog).c_str());
+    PrintBox(box);
+    Screenshot(box.window, "uninstall-question");
+    printf("  answered No\n");
+    box.Answer(IDNO);
+    if (!uninstall.Wait(kWaitMs, &code)) {
+        printf("  setup.exe did not end\n");
+        return 1;
+    }
+    printf("  setup.exe ended with exit code %lu\n", code);
+    printf("Registry entries:\n");
+    for (const Entry& e : ProductEntries()) {
+        printf("  %s %s\n", EntryName(e).c_str(),
+               RegRead(e.root, e.key, e.value, nullptr) ? "is still there" : "removed");
+    }
+    for (const char* key : {"Software\\Tovak\\KR2", "Software\\Tovak"}) {
+        printf("  HKCU\\%s (key) %s\n", key,
+               RegKeyExists(HKEY_CURRENT_USER, key) ? "is still there" : "removed");
+    }
+    printf("Links:\n");
+    for (const std::string& path : LinkPaths())
+        printf("  %s %s\n", path.c_str(), FileExists(path) ? "is still there" : "removed");
+    printf("  %s %s\n", MenuFolder().c_str(),
+           FolderExists(MenuFolder()) ? "is still there" : "removed");
+    printf("Left for the user to delete (%s):\n", kDest);
+    PrintFiles(kDest, "  ");
     return 0;
 }
