@@ -3,6 +3,7 @@
 // of the product.
 #include <windows.h>
 #include <shellapi.h>
+#include <string.h>
 
 #include "files.h"
 #include "msgbox.h"
@@ -28,7 +29,7 @@ enum class Action {
 };
 
 struct PlanStep {
-    int step; // cppcheck-suppress unusedStructMember ; the row's number, for the reader
+    int step;            // cppcheck-suppress unusedStructMember ; the row's number, for the reader
     const char* caption; // set before the step; null leaves it unchanged
     Action action;
     const char* file;
@@ -109,6 +110,30 @@ bool IsExistingFolder(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Makes the typed folder a full path and shows it in the folder box. The
+// current directory is the setup folder: a relative path ("kr2", "..\\kr2",
+// "D:kr2") would install beside the distribution and be registered, and
+// linked to, as relative; "." would install onto the distribution itself and
+// pass the same-folder test below. A path that cannot be resolved (too long)
+// stays as typed, and its creation fails.
+void MakeFullDestDir() {
+    Str full;
+    full.GetBuffer(MAX_PATH, 0);
+    // Too small a buffer gets the size needed, terminator included.
+    DWORD n = GetFullPathNameA(DestDir.data, static_cast<DWORD>(full.cap) + 1, full.data, nullptr);
+    if (n > static_cast<DWORD>(full.cap)) {
+        full.GetBuffer(static_cast<int32_t>(n), 0);
+        n = GetFullPathNameA(DestDir.data, static_cast<DWORD>(full.cap) + 1, full.data, nullptr);
+    }
+    if (n == 0 || n > static_cast<DWORD>(full.cap))
+        return;
+    full.SetLength(static_cast<int32_t>(n), false);
+    if (full.len == DestDir.len && memcmp(full.data, DestDir.data, full.len) == 0)
+        return;
+    DestDir.Assign(full);
+    SetDlgItemTextA(MainDialog, IDC_DESTDIR, DestDir.data);
+}
+
 // Reads the destination folder, creates it when missing, and ends it with a
 // backslash. False (after telling the user) when it cannot be used.
 bool PrepareDestDir() {
@@ -117,13 +142,13 @@ bool PrepareDestDir() {
         MessageBeep(0);
         return false;
     }
-    if (!FindFile(DestDir.data, FindFolders) && !CreateDirectoryA(DestDir.data, nullptr)) {
-        // The search finds nothing for a path that ends in a backslash, so an
-        // existing folder typed that way ("D:\" too) only fails to be created.
-        if (!IsExistingFolder(DestDir.data)) {
-            MsgBoxFormat(MB_ICONERROR, nullptr, "Can't create folder ~", &DestDir);
-            return false;
-        }
+    MakeFullDestDir();
+    // Not a search: "*" and "?" in the text would match some other folder,
+    // and the copies would then go nowhere. (A search also finds nothing for
+    // a path that ends in a backslash, "D:\\" too.)
+    if (!IsExistingFolder(DestDir.data) && !CreateDirectoryA(DestDir.data, nullptr)) {
+        MsgBoxFormat(MB_ICONERROR, nullptr, "Can't create folder ~", &DestDir);
+        return false;
     }
     if (DestDir.data[DestDir.len - 1] != '\\')
         DestDir.Append("\\");

@@ -8,12 +8,44 @@
 
 namespace {
 
-// The shell answered success for a move that left the file where it was
-// (Wine does so for a file held open): its own code for an unknown failure.
-const int kMoveNotDone = 0x402;
+// The shell answered success for a move or copy that did not happen: its
+// own code for an unknown failure.
+const int kNotDone = 0x402;
 
 bool ExistsAsFile(const Str& path) {
     return FindFile(path.data, FindFiles) != nullptr;
+}
+
+bool HasWildcard(const char* name) {
+    for (; *name; name++) {
+        if (*name == '*' || *name == '?')
+            return true;
+    }
+    return false;
+}
+
+uint64_t Ticks(const FILETIME& time) {
+    return static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+}
+
+// Wine's shell answers 0 for copies that did not happen: onto a file held
+// open without sharing (nothing copied), past MAX_PATH (nothing copied) and
+// on a full disk (a truncated file left behind). A real copy has the
+// source's size and keeps its last-write time, which FAT holds to two
+// seconds only, so a closer comparison would fail every copy onto a FAT
+// drive.
+bool CopyArrived(const Str& source, const Str& target) {
+    WIN32_FILE_ATTRIBUTE_DATA from;
+    WIN32_FILE_ATTRIBUTE_DATA to;
+    if (!GetFileAttributesExA(source.data, GetFileExInfoStandard, &from) ||
+        !GetFileAttributesExA(target.data, GetFileExInfoStandard, &to) ||
+        (to.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    uint64_t a = Ticks(from.ftLastWriteTime);
+    uint64_t b = Ticks(to.ftLastWriteTime);
+    const uint64_t kTwoSeconds = 20000000; // in 100 ns
+    return from.nFileSizeLow == to.nFileSizeLow && from.nFileSizeHigh == to.nFileSizeHigh &&
+           (a > b ? a - b : b - a) <= kTwoSeconds;
 }
 
 // Moves the old destination file into the Backup folder. 0 only when the
@@ -29,7 +61,7 @@ int MoveToBackup(Str& target) {
         return ERROR_PATH_NOT_FOUND;
     int code = ShellFileOp(target, folder, FO_MOVE, true, true, false, true);
     if (code == 0 && ExistsAsFile(target))
-        code = kMoveNotDone;
+        code = kNotDone;
     return code;
 }
 
@@ -73,7 +105,16 @@ int InstallFile(const char* name, bool backup, bool copyAsNew, bool keepExisting
         CopiedAsNewList.Append(name).Append("\r\n");
     }
 
+    // A taken name sends the copy-as-new copy to a new name of its own.
+    bool taken = GetFileAttributesA(target.data) != INVALID_FILE_ATTRIBUTES;
     int code = ShellFileOp(source, DestDir, FO_COPY, copyAsNew, true, true, false);
+    if (code == 0 && !HasWildcard(name) && !(copyAsNew && taken) && !CopyArrived(source, target)) {
+        code = kNotDone;
+        // A truncated copy where there was nothing is the program's own, and
+        // the next run would take it for a file of the user's.
+        if (!taken)
+            (void)DeleteFileA(target.data);
+    }
     // The shell's windows may have taken the foreground and the cursor.
     SetForegroundWindow(MainDialog);
     PumpAndWait(0);
