@@ -1,53 +1,48 @@
 // The install sequence end to end: setup.exe from a fresh distribution
 // folder, driven through its dialog, then the files, the registry, the
 // links and what the stand-in product recorded.
-#include "setup_case.h"
+#include "install_case.h"
 
 namespace e2e {
 namespace {
 
-// Every file of the install plan that lands in the destination folder
-// ("pdh.dll" and "psapi.dll" only on Windows NT 4).
-const char* const kPlanFiles[] = {
-    "krhook20.dll",    "setup.exe",    "krcl.exe",     "kr.exe",
-    "license.txt",     "typeinfo.ini", "winapiKR.txt", "krrecwin.txt",
-    "Dialog Help.txt", "System.krl",   "Samples2.krl", "Convert old macros.krl",
-    "List.krl",        "wininet.tlb",  "kr2help.hlp",  "pcrepattern.html",
-};
+const char kDefaultDest[] = "C:\\Program Files\\Kestrune 2";
 
-const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KR2";
-
-std::string Trimmed(std::string path) {
-    while (path.size() > 3 && path.back() == '\\')
-        path.pop_back();
-    return path;
-}
-
-class Install : public SetupCase {
+class Install : public InstallCase {
   protected:
-    std::string Dest(const char* name = "dest") const { return dist_ + "\\..\\" + name; }
+    void SetUp() override {
+        InstallCase::SetUp();
+        RemoveTree(kDefaultDest);
+    }
+    void TearDown() override {
+        InstallCase::TearDown();
+        RemoveTree(kDefaultDest);
+    }
 };
 
 TEST_F(Install, DefaultInstallPutsEverythingInPlaceAndStartsTheProduct) {
-    std::string dest = "C:\\Program Files\\Kestrune 2";
-    RemoveTree(dest);
+    std::string dest = kDefaultDest;
     HWND dialog = StartSetup("", "Install Kestrune");
     ASSERT_NE(dialog, nullptr);
     ASSERT_EQ(ItemText(dialog, IDC_DESTDIR), dest);
+    DWORD pressed = GetTickCount();
     Run run = PressOk(dialog);
     ASSERT_TRUE(run.ended);
+    // Measured, not asserted: from the press of OK to the end of the process
+    // (sampled every 50 ms by PressOk).
+    DWORD elapsed = GetTickCount() - pressed;
+    printf("default install: %lu ms from OK to the end of setup.exe\n",
+           static_cast<unsigned long>(elapsed));
+    RecordProperty("install_ms", static_cast<int>(elapsed));
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_TRUE(run.boxes.empty()) << run.boxes[0].text;
 
     // Files: the source's content, every one of them.
-    for (const char* f : kPlanFiles) {
-        SCOPED_TRACE(f);
-        ASSERT_TRUE(FileExists(dest + "\\" + f));
-        EXPECT_EQ(ReadFile(dest + "\\" + f), ReadFile(DistDir() + "\\" + f));
-    }
+    for (const char* f : kPlanFiles)
+        EXPECT_TRUE(SameBytes(dest + "\\" + f, DistDir() + "\\" + f));
     for (const std::string& name : ListFolder(DistDir())) {
         if (name.size() > 4 && name.substr(name.size() - 4) == ".ico") {
-            EXPECT_EQ(ReadFile(dest + "\\" + name), ReadFile(DistDir() + "\\" + name)) << name;
+            EXPECT_TRUE(SameBytes(dest + "\\" + name, DistDir() + "\\" + name));
         }
     }
     EXPECT_FALSE(FileExists(dest + "\\pdh.dll"));
@@ -105,8 +100,6 @@ TEST_F(Install, DefaultInstallPutsEverythingInPlaceAndStartsTheProduct) {
     std::vector<std::string> log = WaitStandinLog(1);
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0], "cmdline=V|cwd=" + dest) << log[0];
-    CloseStandins();
-    RemoveTree(dest);
 }
 
 } // namespace
