@@ -92,6 +92,7 @@ class Uninstall : public SetupCase {
     void TearDown() override {
         SetupCase::TearDown();
         RemoveTree(Menu() + ".old");
+        RemoveTree(dist_ + "\\.."); // the case's scratch folder: dist, dest, log
     }
 
     std::string Dest() const { return dist_ + "\\..\\dest"; }
