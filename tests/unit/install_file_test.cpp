@@ -216,9 +216,12 @@ TEST_F(InstallFileTest, EveryPolicyAgainstEveryDestination) {
             EXPECT_EQ(Describe(Dst(kName)), result == 0 ? dst.substr(0, bar) : dst.substr(bar + 1));
         } else {
             EXPECT_EQ(Describe(Dst(kName)), dst);
-            // Wine answers 0 for a file copied onto a folder, Windows an error.
+            // A folder where the file should go is not a copied file (Wine's
+            // shell answers 0 for it, Windows' an error).
             if (c.before != FolderOfThatName || policy == "copyAsNew") {
                 EXPECT_EQ(result, 0);
+            } else {
+                EXPECT_NE(result, 0);
             }
         }
         EXPECT_EQ(Describe(Dst("Backup\\") + kName), c.backup);
@@ -412,6 +415,66 @@ TEST_F(InstallFileTest, SeveralFlagsActInTheirOrder) {
         EXPECT_EQ(Text(ReplacedList), c.replaced);
         EXPECT_EQ(Text(CopiedAsNewList), c.copiedAsNew);
     }
+}
+
+// A destination file held open without sharing by another program: Wine's
+// shell answers 0 for a copy onto it and copies nothing. The file must count
+// as not copied, and what was there stays.
+TEST_F(InstallFileTest, DestinationHeldOpenIsNotReportedAsCopied) {
+    struct Case {
+        const char* policy;
+        bool copied;        // result 0
+        const char* dst;    // the held file afterwards
+        const char* copyOf; // "Copy of System.krl"
+    } cases[] = {
+        {"overwrite", false, "OLD list@old", "<missing>"},
+        {"keep", true, "OLD list@old", "<missing>"},
+        // The move into Backup fails the same way; the old file stays.
+        {"backup", false, "OLD list@old", "<missing>"},
+        // The new list goes beside it under a name of its own.
+        {"copyAsNew", true, "OLD list@old", "NEW list@new"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.policy);
+        Fresh();
+        Put(Src(kName), kNewText, kNew);
+        Put(Dst(kName), "OLD list", kOld);
+        HANDLE held =
+            CreateFileA(Dst(kName).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        std::string policy = c.policy;
+        int result =
+            InstallFile(kName, policy == "backup", policy == "copyAsNew", policy == "keep");
+        CloseHandle(held);
+        EXPECT_EQ(result == 0, c.copied) << result;
+        EXPECT_EQ(Describe(Dst(kName)), c.dst);
+        EXPECT_EQ(Describe(Dst("Copy of ") + kName), c.copyOf);
+        EXPECT_EQ(Describe(Dst("Backup\\") + kName), "<missing>");
+    }
+}
+
+// Folder and file name together past MAX_PATH: the shell copies nothing
+// (Wine says 0 all the same), while a shorter name in the same folder fits.
+TEST_F(InstallFileTest, TargetPastMaxPathIsNotReportedAsCopied) {
+    // 240 characters: with "Convert old macros.krl" the path has 263, with "a.krl" 246.
+    std::string folder = std::string(kRoot) + "\\" + std::string(240 - sizeof kRoot, 'd');
+    ASSERT_EQ(folder.size(), 240u);
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    DestDir.Assign((folder + "\\").c_str());
+    const struct {
+        const char* name;
+        bool fits;
+    } cases[] = {{"Convert old macros.krl", false}, {"a.krl", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Put(Src(c.name), kNewText, kNew);
+        for (bool backup : {false, true}) {
+            int result = InstallFile(c.name, backup, false, false);
+            EXPECT_EQ(result == 0, c.fits) << result;
+        }
+        EXPECT_EQ(Describe(Dst(c.name)), c.fits ? "NEW list@new" : "<missing>");
+    }
+    EXPECT_EQ(Text(ReplacedList), "");
 }
 
 // --- IsSameFile -----------------------------------------------------------
