@@ -5,13 +5,12 @@ set -eu
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
 
+# Arguments: the architecture of the tree, and whether it builds the tests.
 configure_and_build() {
-    arch=$1
-    tests=$2
-    dir=build/$arch
+    dir=build/$1
     if [ ! -f "$dir/CMakeCache.txt" ]; then
-        cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" \
-            -DKR_DELIVERABLE_DIR="$(pwd)/build/i686/dist" -DKR_BUILD_TESTS="$tests" >/dev/null
+        cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$1.cmake" \
+            -DKR_DELIVERABLE_DIR="$(pwd)/build/i686/dist" -DKR_BUILD_TESTS="$2" >/dev/null
     fi
     cmake --build "$dir" -j"$jobs"
 }
