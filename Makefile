@@ -22,6 +22,11 @@ test: build
 run: build
 	@sh scripts/run.sh
 
+# Performance figures (size, start-up, install, string layer): a report on
+# stdout, no pass or fail.
+bench: build
+	@sh scripts/bench.sh
+
 # The string layer's fuzz targets, natively, FUZZ_SECONDS each; the build and
 # the grown corpora are in build/fuzz.
 FUZZ_SECONDS ?= 60

@@ -1,0 +1,24 @@
+// The bench driver: a Windows console program that starts the programs it
+// measures under Wine, as the end-to-end driver does, and prints figures.
+// Figures only: nothing here passes or fails on a number.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace bench {
+
+// Milliseconds from a fixed start (QueryPerformanceCounter).
+double NowMs();
+double Median(std::vector<double> values);
+// "median 123.4 ms (min 100.1, max 150.2)"
+std::string Summary(const std::vector<double>& values);
+
+// Starts each program `runs` times, alternating, and prints the medians of
+// the time from CreateProcess to its dialog being visible.
+int StartupBench(int runs, const std::string& setupExe, const std::string& minimalExe);
+// Runs `runs` default installs from a fresh copy of the distribution folder
+// and as many shell copies of the same files, and prints the medians.
+int InstallBench(int runs);
+
+} // namespace bench

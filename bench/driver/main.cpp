@@ -1,0 +1,53 @@
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <algorithm>
+
+#include "bench.h"
+
+namespace bench {
+
+double NowMs() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+std::string Summary(const std::vector<double>& values) {
+    if (values.empty())
+        return "no successful run";
+    char text[96];
+    snprintf(text, sizeof text, "median %7.1f ms (min %.1f, max %.1f)", Median(values),
+             *std::min_element(values.begin(), values.end()),
+             *std::max_element(values.begin(), values.end()));
+    return text;
+}
+
+} // namespace bench
+
+int main(int argc, char** argv) {
+    std::string mode = argc > 1 ? argv[1] : "";
+    int runs = argc > 2 ? atoi(argv[2]) : 0;
+    if (mode == "startup" && argc == 5 && runs > 0)
+        return bench::StartupBench(runs, argv[3], argv[4]);
+    if (mode == "install" && argc == 3 && runs > 0)
+        return bench::InstallBench(runs);
+    fprintf(stderr, "usage: bench_driver startup RUNS SETUP.EXE MINIMAL.EXE\n"
+                    "       bench_driver install RUNS   (KR_DIST: the distribution folder)\n");
+    return 2;
+}

@@ -1,0 +1,118 @@
+#!/bin/sh
+# `make bench`: performance figures of the setup program, printed as one
+# report. Figures, never tests: nothing here passes or fails on a number.
+# Each figure is measured side by side with its reference in the same run.
+#   1. size and imports of the deliverable, and what each part costs
+#   2. start to dialog under Wine, against a minimal dialog program
+#   3. a default install under Wine, against its prescribed waits and one
+#      shell copy of the same files
+#   4. native micro-benchmarks of the string buffer and the formatter
+# Usage: bench.sh [DELIVERABLE_BUILD [TEST_BUILD]]
+#   (default: build/i686 and the build that Wine here can run)
+# STARTUP_RUNS and INSTALL_RUNS set the number of runs (15 and 5).
+set -eu
+cd "$(dirname "$0")/.."
+arch=$(scripts/test-arch.sh)
+deliverable=$(cd "${1:-build/i686}" && pwd)
+test_build=$(cd "${2:-build/$arch}" && pwd)
+test_arch=$(cat "$test_build/wine-arch")
+startup_runs=${STARTUP_RUNS:-15}
+install_runs=${INSTALL_RUNS:-5}
+out=$test_build/bench
+mkdir -p "$out/native"
+
+# Nothing may outlive the run.
+trap 'tests/wine-fixture.sh stop "$test_build" >/dev/null 2>&1 || true' EXIT
+
+# True when $1 is missing or older than any of the other files.
+stale() {
+    target=$1
+    shift
+    [ -f "$target" ] || return 0
+    for f in "$@"; do
+        [ -n "$(find "$f" -newer "$target")" ] && return 0
+    done
+    return 1
+}
+
+winpath() {
+    printf 'Z:%s' "$1" | sed 's|/|\\|g'
+}
+
+# Run in a subshell: the Wine environment of the test build.
+wine_version() {
+    # shellcheck disable=SC2034 # read by wine-env.sh
+    KR_BUILD=$test_build
+    # shellcheck source=tests/wine-env.sh
+    . tests/wine-env.sh
+    "$WINE" --version 2>/dev/null || echo Wine
+}
+
+# The minimal dialog program, compiled and linked as CMakeLists.txt builds
+# setup.exe (MinSizeRel, SIZE_FLAGS, -static -s --gc-sections) but with
+# the C runtime's usual startup code.
+build_minimal() {
+    minimal_cross=$1
+    minimal_exe=$2
+    if stale "$minimal_exe" bench/minimal/minimal.cpp bench/minimal/minimal.rc; then
+        "$minimal_cross-windres" bench/minimal/minimal.rc -O coff -o "$minimal_exe.res"
+        "$minimal_cross-g++-posix" -Os -DNDEBUG -Wall -Wextra -Os -fno-exceptions -fno-rtti \
+            -fno-asynchronous-unwind-tables -fno-threadsafe-statics -ffunction-sections \
+            -fdata-sections -mwindows -static -s -Wl,--gc-sections \
+            bench/minimal/minimal.cpp "$minimal_exe.res" -o "$minimal_exe"
+    fi
+}
+
+cross=$test_arch-w64-mingw32
+build_minimal i686-w64-mingw32 "$out/minimal-i686.exe"
+build_minimal "$cross" "$out/minimal.exe"
+
+driver_sources="bench/driver/main.cpp bench/driver/startup.cpp bench/driver/install.cpp tests/e2e/driver.cpp"
+# shellcheck disable=SC2086
+if stale "$out/bench_driver.exe" $driver_sources bench/driver/bench.h tests/e2e/driver.h; then
+    # shellcheck disable=SC2086
+    "$cross-g++-posix" -O2 -Wall -Wextra -std=gnu++17 -Itests/e2e -Ires $driver_sources \
+        -static -lole32 -luuid -lshell32 -ladvapi32 -luser32 -o "$out/bench_driver.exe"
+fi
+
+native_sources="bench/native/str_bench.cpp support/str.cpp support/format.cpp"
+# shellcheck disable=SC2086
+if stale "$out/native/str_bench" $native_sources support/str.h; then
+    # shellcheck disable=SC2086
+    g++ -O2 -std=c++17 -Wall -Wextra -Isupport $native_sources -lbenchmark -lpthread \
+        -o "$out/native/str_bench"
+fi
+
+cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
+echo "Kestrune 2 setup: figures of $(date -u '+%Y-%m-%d %H:%M UTC')"
+echo "Machine: ${cpu:-unknown CPU}, $(nproc) CPUs, $(uname -sr), $(wine_version)"
+echo
+
+echo "1. Size of the deliverable (32-bit)"
+sh bench/size.sh "$deliverable/dist/setup.exe" "$deliverable/setup.map" "$out/minimal-i686.exe"
+echo
+
+echo "2. From CreateProcess to the dialog on screen, under Wine"
+if [ "$test_arch" != i686 ]; then
+    echo "  ($test_arch build: this machine's kernel cannot run 32-bit code, so Wine runs the"
+    echo "   same sources built for 64-bit Windows; $startup_runs runs each, medians)"
+fi
+tests/wine-run.sh "$test_build" "$out/bench_driver.exe" startup "$startup_runs" \
+    "$(winpath "$test_build/dist/setup.exe")" "$(winpath "$out/minimal.exe")" | tr -d '\r' ||
+    echo "  (the bench driver ended abnormally)"
+echo
+
+echo "3. A default install under Wine, against its prescribed waits and one shell copy"
+echo "  (same $test_arch build; a fresh distribution folder per run, a scratch destination)"
+KR_DIST=$test_build/dist KR_BUILD=$test_build \
+    tests/wine-run.sh "$test_build" "$out/bench_driver.exe" install "$install_runs" | tr -d '\r' ||
+    echo "  (the bench driver ended abnormally)"
+tests/wine-fixture.sh stop "$test_build" >/dev/null 2>&1 || true
+echo
+
+echo "4. String buffer and formatter, native (g++ -O2, Google Benchmark)"
+echo "  CPU time per operation, median of 5 repetitions; allocs: malloc/calloc/realloc"
+echo "  (operator new included) per operation; vs std: time against the std::string row"
+"$out/native/str_bench" --benchmark_repetitions=5 --benchmark_min_time=0.1 \
+    --benchmark_report_aggregates_only=true --benchmark_format=csv 2>/dev/null |
+    awk -f bench/native/report.awk
