@@ -485,6 +485,9 @@ class StartUpFolder : public InstallCase {
     void TearDown() override {
         InstallCase::TearDown();
         RemoveTree(startup_ + "\\Other.lnk");
+        // The old link this case sent there.
+        SHEmptyRecycleBinA(nullptr, nullptr,
+                           SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
     }
     std::string startup_;
 };
