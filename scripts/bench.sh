@@ -95,7 +95,7 @@ echo
 echo "2. From CreateProcess to the dialog on screen, under Wine"
 if [ "$test_arch" != i686 ]; then
     echo "  ($test_arch build: this machine's kernel cannot run 32-bit code, so Wine runs the"
-    echo "   same sources built for 64-bit Windows; $startup_runs runs each, medians)"
+    echo "   same sources built for 64-bit Windows)"
 fi
 tests/wine-run.sh "$test_build" "$out/bench_driver.exe" startup "$startup_runs" \
     "$(winpath "$test_build/dist/setup.exe")" "$(winpath "$out/minimal.exe")" | tr -d '\r' ||

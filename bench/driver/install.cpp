@@ -151,15 +151,16 @@ int InstallBench(int runs) {
 
     double install = Median(installs), shell = Median(copies);
     double floor = kPrescribedWaitMs + shell;
+    printf("  (%d runs, install and copy alternating, after one warm-up run; %d message box(es)\n"
+           "   answered)\n",
+           runs, boxes);
     printf("  default install     %s   (OK pressed -> setup.exe ended)\n",
            Summary(installs).c_str());
-    printf("  one shell copy      %s   (%zu files, SHFileOperationA FO_COPY, flags 0x00D0)\n",
+    printf("  one shell copy      %s   (%zu files, FO_COPY, flags 0x00D0)\n",
            Summary(copies).c_str(), copied);
     printf("  prescribed floor    %7.1f ms = 500 ms pause before the product start + the copy\n",
            floor);
-    printf("  ratio install/floor %.2f   (%d runs, after one warm-up run; %d message box(es) "
-           "answered)\n",
-           installs.empty() ? 0.0 : install / floor, runs, boxes);
+    printf("  ratio install/floor %.2f\n", installs.empty() ? 0.0 : install / floor);
     if (failures)
         printf("  %d run(s) failed and are not counted\n", failures);
     return 0;
