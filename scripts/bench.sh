@@ -86,6 +86,8 @@ fi
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
 echo "Kestrune 2 setup: figures of $(date -u '+%Y-%m-%d %H:%M UTC')"
 echo "Machine: ${cpu:-unknown CPU}, $(nproc) CPUs, $(uname -sr), $(wine_version)"
+# Timings under other load spread wide: the load says how far to trust them.
+echo "Load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 
 echo "1. Size of the deliverable (32-bit)"
