@@ -18,7 +18,8 @@ else
 fi
 echo "  $exe"
 echo "  $size bytes: $verdict"
-echo "  A minimal dialog program built the same way: $(stat -c %s "$minimal") bytes"
+echo "  A minimal dialog program, same compile flags, with the usual C runtime startup:"
+echo "  $(stat -c %s "$minimal") bytes"
 echo
 
 # The DLLs Windows itself ships that a setup program may import.
