@@ -289,13 +289,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Str target(flags & 3);
     Model m;
     m.flags = target.flags;
-    std::string content; // the target's text as the model knows it
 
     // The target before the first round: buffer-less, a block of exactly
     // its text, a large block holding a short text, or an empty block.
     uint8_t setup = in.U8();
     if ((setup & 3) == 1 || (setup & 3) == 2) {
-        content = in.Bytes(in.U16() % 700);
+        std::string content = in.Bytes(in.U16() % 700);
         fuzz::Load(target, m, content, (setup & 3) == 2 ? in.U16() % 3000 : 0);
     } else if ((setup & 3) == 3) {
         target.ResizeDiscard(0);
@@ -312,7 +311,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     for (int round = 0; round < 3 && !in.Done(); round++) {
         uint8_t b = in.U8();
-        int32_t start = (b & 3) == 3 ? static_cast<int32_t>(in.U16() % (content.size() + 1)) : 0;
+        // A start inside the block: the bytes before it, text or not, stay.
+        int32_t start = (b & 3) == 3 ? static_cast<int32_t>(in.U16() % (target.cap + 1)) : 0;
+        std::string before = start ? std::string(target.data, static_cast<size_t>(start)) : "";
         Call call;
         Prepare(in, call, pool);
 
@@ -324,7 +325,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (start == 0 && m.cap < 300)
             m.Grow(300, Move::KeepOld);
         int64_t pos = start;
-        std::string expected = content.substr(0, static_cast<size_t>(start));
+        std::string expected = before;
         for (const Write& w : call.writes) {
             if (w.need > 0 && pos + w.need > m.cap)
                 m.Grow(static_cast<int32_t>(pos + w.need + w.extra), Move::Keep);
@@ -348,7 +349,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(target.cap <= 2 * len + slack);
         }
         FUZZ_CHECK(target.cap == m.cap);
-        content = expected;
         // The model's block bytes are not followed here, only its sizes.
         m.block.assign(static_cast<size_t>(m.cap) + 3, fuzz::kUnknown);
     }
