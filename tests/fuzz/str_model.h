@@ -28,6 +28,10 @@
         }                                                                                          \
     } while (0)
 
+// The model's byte loops are no coverage worth steering by, and their
+// comparison hooks would cost most of the run time.
+#define FUZZ_MODEL __attribute__((no_sanitize("coverage")))
+
 namespace fuzz {
 
 // Name of the operation under test, for the failure message.
@@ -114,7 +118,7 @@ struct Model {
     }
 
     // The growth policy for length n. True when a block was allocated.
-    bool Grow(int32_t n, Move how, bool terminate = true) {
+    FUZZ_MODEL bool Grow(int32_t n, Move how, bool terminate = true) {
         bool allocated = false;
         if (!buffered) {
             block.assign(static_cast<size_t>(n) + 3, kUnknown);
@@ -138,25 +142,25 @@ struct Model {
     }
 
     // Takes the real bytes [from, to) where the model has none.
-    void Adopt(const Str& s, int32_t from, int32_t to) {
+    FUZZ_MODEL void Adopt(const Str& s, int32_t from, int32_t to) {
         for (int32_t i = from; i < to; i++) {
             if (block[static_cast<size_t>(i)] == kUnknown)
                 block[static_cast<size_t>(i)] = static_cast<uint8_t>(s.data[i]);
         }
     }
 
-    std::vector<int16_t> Span(int32_t from, int32_t count) const {
+    FUZZ_MODEL std::vector<int16_t> Span(int32_t from, int32_t count) const {
         return std::vector<int16_t>(block.begin() + from, block.begin() + from + count);
     }
 
-    void Put(int32_t at, const std::vector<int16_t>& bytes) {
+    FUZZ_MODEL void Put(int32_t at, const std::vector<int16_t>& bytes) {
         for (size_t i = 0; i < bytes.size(); i++)
             block[static_cast<size_t>(at) + i] = bytes[i];
     }
 
     // Length of the text at offset `at` (adopted first up to the length
     // terminator, so every byte on the way is known).
-    int32_t TextLength(const Str& s, int32_t at) {
+    FUZZ_MODEL int32_t TextLength(const Str& s, int32_t at) {
         Adopt(s, at, len + 1);
         int32_t i = at;
         while (block[static_cast<size_t>(i)] != 0)
@@ -175,7 +179,7 @@ inline std::vector<int16_t> BlockBytes(const Str& s, Model& m, int32_t at, int32
     return m.Span(at, size);
 }
 
-inline std::vector<int16_t> Known(const std::string& bytes) {
+FUZZ_MODEL inline std::vector<int16_t> Known(const std::string& bytes) {
     std::vector<int16_t> v;
     for (char c : bytes)
         v.push_back(static_cast<uint8_t>(c));
@@ -184,7 +188,7 @@ inline std::vector<int16_t> Known(const std::string& bytes) {
 
 // The real object against its model: presence of the block, length,
 // capacity, every known byte, and the terminator at len.
-inline void Verify(const Str& s, const Model& m) {
+FUZZ_MODEL inline void Verify(const Str& s, const Model& m) {
     FUZZ_CHECK(s.flags == m.flags);
     FUZZ_CHECK((s.data != nullptr) == m.buffered);
     FUZZ_CHECK(s.len == m.len);
@@ -207,7 +211,7 @@ inline void Verify(const Str& s, const Model& m) {
 
 // Checks the content only and takes the rest (capacity, block) from the real
 // object: for overlaps whose block handling is the implementation's choice.
-inline void Resync(const Str& s, Model& m, const std::vector<int16_t>& content) {
+FUZZ_MODEL inline void Resync(const Str& s, Model& m, const std::vector<int16_t>& content) {
     FUZZ_CHECK(s.data != nullptr);
     FUZZ_CHECK(s.len == static_cast<int32_t>(content.size()));
     FUZZ_CHECK(s.len <= s.cap);
