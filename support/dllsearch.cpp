@@ -20,8 +20,9 @@ void RestrictDllSearch() {
     typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
     if (SetDllDirectoryFn setDir = Lookup<SetDllDirectoryFn>(kernel, "SetDllDirectoryA"))
         setDir(""); // the current folder leaves the search
-    DWORD version = GetVersion();
-    bool vista = LOBYTE(LOWORD(version)) == 6 && HIBYTE(LOWORD(version)) == 0;
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    bool vista = GetVersionExA(&version) && version.dwMajorVersion == 6 && version.dwMinorVersion == 0;
     // On Vista the restricted search makes the shell link object fail to be
     // created, so Vista keeps the default order (less the current folder).
     if (vista)

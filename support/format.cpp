@@ -112,7 +112,11 @@ int32_t WriteDouble(char* out, double v) {
 #endif
         digits[0] = buf[0];
         memcpy(digits + 1, buf + 2, 9);
-        e = atoi(buf + 12);
+        // "d.ddddddddde" then the exponent's sign and two or three digits
+        for (const char* x = buf + 13; *x >= '0' && *x <= '9'; x++)
+            e = e * 10 + (*x - '0');
+        if (buf[12] == '-')
+            e = -e;
     }
     digits[10] = 0;
     char* fraction;

@@ -84,7 +84,7 @@ const char* ExpandPathTokens(Str& out, const char* path) {
         out.SetLength(n ? static_cast<int32_t>(n) - 1 : 0, false);
     } else {
         char* name = input.data + 1;
-        char* end = strchr(name, '$');
+        char* end = static_cast<char*>(memchr(name, '$', strlen(name)));
         const char* rest = "";
         if (end) {
             *end = 0;
@@ -141,7 +141,7 @@ Str& GetDirPart(Str& out, const Str& path) {
     }
     int32_t b = 0;
     if (s[0] == '$' || s[0] == '%') {
-        const char* again = strchr(s + 1, s[0]);
+        const char* again = static_cast<const char*>(memchr(s + 1, s[0], strlen(s + 1)));
         if (again)
             b = static_cast<int32_t>(again - s);
     }

@@ -51,6 +51,6 @@ wchar_t* Str::ToWide(const char* text) {
 }
 
 void StrOutOfMemory() {
-    FatalAppExitA(0, "Out of memory.");
-    ExitProcess(1);
+    for (;;)
+        FatalAppExitA(0, "Out of memory."); // shows the message and ends the process
 }
