@@ -22,7 +22,8 @@ void RestrictDllSearch() {
         setDir(""); // the current folder leaves the search
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof version;
-    bool vista = GetVersionExA(&version) && version.dwMajorVersion == 6 && version.dwMinorVersion == 0;
+    bool vista =
+        GetVersionExA(&version) && version.dwMajorVersion == 6 && version.dwMinorVersion == 0;
     // On Vista the restricted search makes the shell link object fail to be
     // created, so Vista keeps the default order (less the current folder).
     if (vista)
