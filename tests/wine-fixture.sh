@@ -68,6 +68,19 @@ stop)
         . "$here/wine-env.sh"
         wineserver -k 2>/dev/null || true
         wineserver -w 2>/dev/null || true
+        # A server whose prefix folder was made anew no longer answers -k:
+        # end the Wine processes (not the scripts) that still run with it.
+        for env in /proc/[0-9]*/environ; do
+            pid=${env#/proc/}
+            pid=${pid%/environ}
+            case $(readlink "/proc/$pid/exe" 2>/dev/null) in
+            /usr/lib/wine/* | */wine-preloader | */wine64-preloader) ;;
+            *) continue ;;
+            esac
+            if tr "\\0" "\\n" <"$env" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+                kill -9 "$pid" 2>/dev/null || true
+            fi
+        done
     fi
     if xvfb_alive; then
         kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
