@@ -26,7 +26,7 @@ void ReleaseAppMutex() {
 }
 
 // "cmdline=<arguments>|cwd=<current folder>"
-void RecordStart(const char *args) {
+void RecordStart(const char* args) {
     char cwd[MAX_PATH * 2];
     DWORD n = GetCurrentDirectoryA(sizeof cwd, cwd);
     if (n == 0 || n >= sizeof cwd)
@@ -36,10 +36,10 @@ void RecordStart(const char *args) {
     size_t argsLen = strlen(args);
     size_t cwdLen = strlen(cwd);
     size_t size = sizeof kArgs - 1 + argsLen + sizeof kCwd - 1 + cwdLen + 1;
-    char *line = static_cast<char *>(HeapAlloc(GetProcessHeap(), 0, size));
+    char* line = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size));
     if (!line)
         return;
-    char *p = line;
+    char* p = line;
     memcpy(p, kArgs, sizeof kArgs - 1);
     p += sizeof kArgs - 1;
     memcpy(p, args, argsLen);

@@ -6,7 +6,7 @@
 namespace {
 
 // Fills `path` with the log file's name; false when it cannot be had.
-bool LogPath(char *path, DWORD size) {
+bool LogPath(char* path, DWORD size) {
     DWORD n = GetEnvironmentVariableA("KR_STANDIN_LOG", path, size);
     if (n != 0 && n < size)
         return true;
@@ -15,8 +15,8 @@ bool LogPath(char *path, DWORD size) {
     n = GetModuleFileNameA(nullptr, path, size);
     if (n == 0 || n >= size)
         return false;
-    char *slash = strrchr(path, '\\');
-    char *name = slash ? slash + 1 : path;
+    char* slash = strrchr(path, '\\');
+    char* name = slash ? slash + 1 : path;
     static const char kFile[] = "kr-started.txt";
     if (static_cast<DWORD>(name - path) + sizeof kFile > size)
         return false;
@@ -26,7 +26,7 @@ bool LogPath(char *path, DWORD size) {
 
 } // namespace
 
-void StandInLog(const char *line) {
+void StandInLog(const char* line) {
     char path[MAX_PATH * 2];
     if (!LogPath(path, sizeof path))
         return;
@@ -38,7 +38,7 @@ void StandInLog(const char *line) {
         return;
     // One write per line keeps the line whole under concurrent appends.
     size_t len = strlen(line);
-    char *buf = static_cast<char *>(HeapAlloc(GetProcessHeap(), 0, len + 2));
+    char* buf = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, len + 2));
     if (buf) {
         memcpy(buf, line, len);
         buf[len] = '\r';
@@ -50,7 +50,7 @@ void StandInLog(const char *line) {
     CloseHandle(file);
 }
 
-bool StandInSwitch(const char *name) {
+bool StandInSwitch(const char* name) {
     char value[4];
     DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
     return n == 1 && value[0] == '1';

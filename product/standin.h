@@ -5,7 +5,7 @@
 // Appends `line` and CR LF to the log: the file named by the environment
 // variable KR_STANDIN_LOG, else "kr-started.txt" beside the executable.
 // Failures are silent; a stand-in never stops because it could not record.
-void StandInLog(const char *line);
+void StandInLog(const char* line);
 
 // True when the environment variable `name` is set to exactly "1".
-bool StandInSwitch(const char *name);
+bool StandInSwitch(const char* name);

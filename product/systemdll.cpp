@@ -4,7 +4,7 @@
 // system library has.
 #include <windows.h>
 
-extern "C" __declspec(dllexport) const char *KrStandInName() {
+extern "C" __declspec(dllexport) const char* KrStandInName() {
     return KR_STANDIN_NAME;
 }
 

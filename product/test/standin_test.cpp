@@ -13,10 +13,10 @@ namespace {
 const DWORD kWaitMs = 10000;
 
 // CTest hands over Unix paths; Wine maps the Unix root to drive Z:.
-std::string WinPathFromEnv(const char *name) {
-    const char *value = getenv(name);
+std::string WinPathFromEnv(const char* name) {
+    const char* value = getenv(name);
     std::string path = std::string("Z:") + (value ? value : "");
-    for (char &c : path)
+    for (char& c : path)
         if (c == '/')
             c = '\\';
     while (!path.empty() && path.back() == '\\')
@@ -54,8 +54,8 @@ class Scratch {
         }
         RemoveDirectoryA(dir_.c_str());
     }
-    const std::string &dir() const { return dir_; }
-    std::string File(const char *name) const { return dir_ + "\\" + name; }
+    const std::string& dir() const { return dir_; }
+    std::string File(const char* name) const { return dir_ + "\\" + name; }
 
   private:
     std::string dir_;
@@ -64,7 +64,7 @@ class Scratch {
 // Sets an environment variable for one scope; children inherit it.
 class EnvVar {
   public:
-    EnvVar(const char *name, const char *value) : name_(name) {
+    EnvVar(const char* name, const char* value) : name_(name) {
         char old[MAX_PATH];
         DWORD n = GetEnvironmentVariableA(name, old, sizeof old);
         had_ = n != 0 && n < sizeof old;
@@ -75,7 +75,7 @@ class EnvVar {
     ~EnvVar() { SetEnvironmentVariableA(name_, had_ ? old_.c_str() : nullptr); }
 
   private:
-    const char *name_;
+    const char* name_;
     bool had_;
     std::string old_;
 };
@@ -83,7 +83,7 @@ class EnvVar {
 // A started program; one that is still running when the test ends is killed.
 class Child {
   public:
-    bool Start(const std::string &cmdLine, const std::string &cwd) {
+    bool Start(const std::string& cmdLine, const std::string& cwd) {
         STARTUPINFOA si = {};
         si.cb = sizeof si;
         std::string line = cmdLine;
@@ -98,7 +98,7 @@ class Child {
         return code;
     }
     // The top-level window of `windowClass` that this process owns.
-    HWND Window(const char *windowClass, DWORD ms = kWaitMs) const {
+    HWND Window(const char* windowClass, DWORD ms = kWaitMs) const {
         for (DWORD waited = 0;; waited += 20) {
             Search s = {pi_.dwProcessId, windowClass, nullptr};
             EnumWindows(Match, reinterpret_cast<LPARAM>(&s));
@@ -121,11 +121,11 @@ class Child {
   private:
     struct Search {
         DWORD pid;
-        const char *windowClass;
+        const char* windowClass;
         HWND found;
     };
     static BOOL CALLBACK Match(HWND w, LPARAM lp) {
-        auto *s = reinterpret_cast<Search *>(lp);
+        auto* s = reinterpret_cast<Search*>(lp);
         DWORD pid = 0;
         GetWindowThreadProcessId(w, &pid);
         char cls[64];
@@ -139,7 +139,7 @@ class Child {
 };
 
 // The complete lines of the log, without their CR LF.
-std::vector<std::string> LogLines(const std::string &path) {
+std::vector<std::string> LogLines(const std::string& path) {
     std::string data;
     HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, 0, nullptr);
@@ -158,7 +158,7 @@ std::vector<std::string> LogLines(const std::string &path) {
 }
 
 // Waits, within a bound, until the log holds `count` lines; returns them.
-std::vector<std::string> WaitForLines(const std::string &path, size_t count) {
+std::vector<std::string> WaitForLines(const std::string& path, size_t count) {
     std::vector<std::string> lines;
     for (DWORD waited = 0; (lines = LogLines(path)).size() < count && waited < kWaitMs;
          waited += 20)
@@ -173,8 +173,8 @@ void AskToClose(HWND wnd) {
 }
 
 struct StartCase {
-    const char *arguments; // as typed after the program path
-    const char *recorded;  // what the program sees of them
+    const char* arguments; // as typed after the program path
+    const char* recorded;  // what the program sees of them
 };
 
 TEST(StandInKr, RecordsArgumentsAndFolderOfEveryStart) {
@@ -187,7 +187,7 @@ TEST(StandInKr, RecordsArgumentsAndFolderOfEveryStart) {
     Scratch work;
     EnvVar log("KR_STANDIN_LOG", work.File("log.txt").c_str());
     size_t n = 0;
-    for (const StartCase &c : cases) {
+    for (const StartCase& c : cases) {
         SCOPED_TRACE(c.arguments);
         Child kr;
         ASSERT_TRUE(kr.Start("\"" + KrExe() + "\"" + c.arguments, work.dir()));

@@ -20,7 +20,7 @@ std::vector<BYTE> ResourceBytes(LPCSTR type, WORD id) {
     if (!found)
         return {};
     HGLOBAL loaded = LoadResource(Module(), found);
-    const BYTE *p = static_cast<const BYTE *>(LockResource(loaded));
+    const BYTE* p = static_cast<const BYTE*>(LockResource(loaded));
     DWORD size = SizeofResource(Module(), found);
     if (!p)
         return {};
@@ -29,7 +29,7 @@ std::vector<BYTE> ResourceBytes(LPCSTR type, WORD id) {
 
 // Every text here is plain ASCII, so a widening copy is the UTF-16 form that
 // the resource compiler stores.
-std::u16string Wide(const char *s) {
+std::u16string Wide(const char* s) {
     std::u16string w;
     for (; *s; ++s)
         w.push_back(static_cast<unsigned char>(*s));
@@ -39,11 +39,11 @@ std::u16string Wide(const char *s) {
 // A bounds-checked cursor over template bytes: a malformed template fails the
 // test instead of reading past the resource.
 struct Reader {
-    const std::vector<BYTE> &bytes;
+    const std::vector<BYTE>& bytes;
     size_t pos = 0;
     bool overrun = false;
 
-    explicit Reader(const std::vector<BYTE> &b) : bytes(b) {}
+    explicit Reader(const std::vector<BYTE>& b) : bytes(b) {}
 
     WORD Word() {
         if (pos + 2 > bytes.size()) {
@@ -68,7 +68,7 @@ struct Reader {
     }
     // A name or ordinal field: 0 (none), 0xFFFF followed by an ordinal, or a
     // string. An ordinal comes back in `ordinal`, a string in the result.
-    std::u16string NameOrOrdinal(WORD &ordinal) {
+    std::u16string NameOrOrdinal(WORD& ordinal) {
         ordinal = 0;
         if (pos + 2 <= bytes.size() && bytes[pos] == 0xFF && bytes[pos + 1] == 0xFF) {
             pos += 2;
@@ -85,19 +85,19 @@ struct Reader {
 const WORD kButton = 0x80, kEdit = 0x81, kStatic = 0x82;
 const DWORD kChild = WS_CHILD | WS_VISIBLE;
 
-struct ControlSpec {
+struct ExpectedControl {
     WORD id;
     WORD classAtom;
-    const char *text;
+    const char* text;
     DWORD style;
     short x, y, cx, cy;
 };
 
-struct DialogSpec {
+struct ExpectedDialog {
     WORD id;
-    const char *caption;
+    const char* caption;
     short cx, cy;
-    std::vector<ControlSpec> controls;
+    std::vector<ExpectedControl> controls;
 };
 
 const DWORD kDialogStyle = 0x90C80840;
@@ -107,7 +107,7 @@ static_assert(kDialogStyle ==
 
 const WORD kNoId = 0xFFFF; // -1 as the template's WORD
 
-const DialogSpec kDialogs[] = {
+const ExpectedDialog kDialogs[] = {
     {101,
      "Install Kestrune",
      244,
@@ -149,9 +149,9 @@ const DialogSpec kDialogs[] = {
 };
 
 TEST(ResourceDialogs, TemplatesMatchTheirTables) {
-    for (const DialogSpec &spec : kDialogs) {
-        SCOPED_TRACE(testing::Message() << "dialog " << spec.id);
-        std::vector<BYTE> bytes = ResourceBytes(MAKEINTRESOURCEA(5) /* RT_DIALOG */, spec.id);
+    for (const ExpectedDialog& want : kDialogs) {
+        SCOPED_TRACE(testing::Message() << "dialog " << want.id);
+        std::vector<BYTE> bytes = ResourceBytes(MAKEINTRESOURCEA(5) /* RT_DIALOG */, want.id);
         ASSERT_FALSE(bytes.empty());
         Reader r(bytes);
 
@@ -161,23 +161,23 @@ TEST(ResourceDialogs, TemplatesMatchTheirTables) {
         EXPECT_EQ(style, kDialogStyle) << std::hex << style;
         EXPECT_EQ(r.Dword(), 0u) << "extended style";
         WORD count = r.Word();
-        EXPECT_EQ(count, spec.controls.size());
+        EXPECT_EQ(count, want.controls.size());
         r.Short();
         r.Short(); // x, y: DS_CENTER places the dialog
-        EXPECT_EQ(r.Short(), spec.cx);
-        EXPECT_EQ(r.Short(), spec.cy);
+        EXPECT_EQ(r.Short(), want.cx);
+        EXPECT_EQ(r.Short(), want.cy);
         WORD ordinal;
         EXPECT_EQ(r.NameOrOrdinal(ordinal), u"") << "menu";
         EXPECT_EQ(ordinal, 0) << "menu";
         EXPECT_EQ(r.NameOrOrdinal(ordinal), u"") << "window class";
         EXPECT_EQ(ordinal, 0) << "window class";
-        EXPECT_EQ(r.String(), Wide(spec.caption));
+        EXPECT_EQ(r.String(), Wide(want.caption));
         EXPECT_EQ(r.Word(), 8) << "font size";
         EXPECT_EQ(r.String(), u"MS Sans Serif");
         ASSERT_FALSE(r.overrun);
 
-        for (size_t i = 0; i < count && i < spec.controls.size(); ++i) {
-            const ControlSpec &c = spec.controls[i];
+        for (size_t i = 0; i < count && i < want.controls.size(); ++i) {
+            const ExpectedControl& c = want.controls[i];
             SCOPED_TRACE(testing::Message() << "control #" << i << " \"" << c.text << "\"");
             r.AlignDword();
             DWORD controlStyle = r.Dword();
@@ -252,34 +252,34 @@ struct GroupIconEntry {
 #pragma pack(pop)
 static_assert(sizeof(GroupIconEntry) == 14, "GRPICONDIRENTRY is packed");
 
-struct IconImageSpec {
+struct ExpectedIconImage {
     int size;
     int bitCount;
 };
 
-struct IconGroupSpec {
+struct ExpectedIconGroup {
     WORD id;
-    std::vector<IconImageSpec> images;
+    std::vector<ExpectedIconImage> images;
 };
 
-const IconGroupSpec kIconGroups[] = {
+const ExpectedIconGroup kIconGroups[] = {
     {103, {{32, 4}, {16, 4}}},
     {104, {{16, 8}}},
 };
 
 TEST(ResourceIcons, GroupsHoldTheirImagesAtTheirDepths) {
-    for (const IconGroupSpec &spec : kIconGroups) {
-        SCOPED_TRACE(testing::Message() << "icon group " << spec.id);
-        std::vector<BYTE> dir = ResourceBytes(MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */, spec.id);
+    for (const ExpectedIconGroup& group : kIconGroups) {
+        SCOPED_TRACE(testing::Message() << "icon group " << group.id);
+        std::vector<BYTE> dir = ResourceBytes(MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */, group.id);
         ASSERT_GE(dir.size(), 6u);
         Reader r(dir);
         EXPECT_EQ(r.Word(), 0) << "reserved";
         EXPECT_EQ(r.Word(), 1) << "type: icon";
         WORD count = r.Word();
-        ASSERT_EQ(count, spec.images.size());
+        ASSERT_EQ(count, group.images.size());
         ASSERT_EQ(dir.size(), 6 + count * sizeof(GroupIconEntry));
         for (WORD i = 0; i < count; ++i) {
-            const IconImageSpec &want = spec.images[i];
+            const ExpectedIconImage& want = group.images[i];
             SCOPED_TRACE(testing::Message() << "image " << want.size << "x" << want.size);
             GroupIconEntry e;
             memcpy(&e, dir.data() + 6 + i * sizeof e, sizeof e);
@@ -306,7 +306,7 @@ TEST(ResourceIcons, GroupsHoldTheirImagesAtTheirDepths) {
 }
 
 BOOL CALLBACK CollectName(HMODULE, LPCSTR, LPSTR name, LONG_PTR param) {
-    auto *names = reinterpret_cast<std::vector<ULONG_PTR> *>(param);
+    auto* names = reinterpret_cast<std::vector<ULONG_PTR>*>(param);
     names->push_back(IS_INTRESOURCE(name) ? reinterpret_cast<ULONG_PTR>(name) : 0);
     return TRUE;
 }
