@@ -1,10 +1,11 @@
 # Front of the CMake build. `make run` and `make test` first install what is
 # missing (scripts/bootstrap.sh does nothing when all is there).
 #
-#   build/i686     the deliverable: build/i686/dist holds setup.exe and the
-#                  stand-in product files, as a distribution folder looks
-#   build/x86_64   the same sources for 64-bit Windows, tested under Wine on
-#                  machines whose kernel cannot run 32-bit programs
+#   build/i686     the deliverable and its tests: build/i686/dist holds
+#                  setup.exe and the stand-in product files, as a
+#                  distribution folder looks
+#   build/x86_64   only with ARCH=x86_64 (`make test ARCH=x86_64`): the same
+#                  sources for 64-bit Windows, an extra check
 
 .PHONY: all bootstrap build test run fuzz format clean
 

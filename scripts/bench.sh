@@ -8,7 +8,7 @@
 #      shell copy of the same files
 #   4. native micro-benchmarks of the string buffer and the formatter
 # Usage: bench.sh [DELIVERABLE_BUILD [TEST_BUILD]]
-#   (default: build/i686 and the build that Wine here can run)
+#   (default: build/i686 for both; ARCH=x86_64 times the 64-bit build)
 # STARTUP_RUNS and INSTALL_RUNS set the number of runs (15 and 5).
 set -eu
 cd "$(dirname "$0")/.."
@@ -94,18 +94,25 @@ echo "1. Size of the deliverable (32-bit)"
 sh bench/size.sh "$deliverable/dist/setup.exe" "$deliverable/setup.map" "$out/minimal-i686.exe"
 echo
 
-echo "2. From CreateProcess to the dialog on screen, under Wine"
-if [ "$test_arch" != i686 ]; then
-    echo "  ($test_arch build: this machine's kernel cannot run 32-bit code, so Wine runs the"
-    echo "   same sources built for 64-bit Windows)"
+# Which build the Wine figures are of, and whether its CPU was emulated.
+if [ "$test_arch" = i686 ]; then
+    case $(scripts/emulate-i386.sh status) in
+    emulated) loader="32-bit Wine, CPU emulated by $(qemu-i386 --version | sed -n '1s/ (.*//p')" ;;
+    *) loader="32-bit Wine, native CPU" ;;
+    esac
+else
+    loader="64-bit Wine, native CPU"
 fi
+
+echo "2. From CreateProcess to the dialog on screen, under Wine"
+echo "  ($test_arch build, $loader)"
 tests/wine-run.sh "$test_build" "$out/bench_driver.exe" startup "$startup_runs" \
     "$(winpath "$test_build/dist/setup.exe")" "$(winpath "$out/minimal.exe")" | tr -d '\r' ||
     echo "  (the bench driver ended abnormally)"
 echo
 
 echo "3. A default install under Wine, against its prescribed waits and one shell copy"
-echo "  (same $test_arch build; a fresh distribution folder per run, a scratch destination)"
+echo "  ($test_arch build, $loader; a fresh distribution folder per run, a scratch destination)"
 KR_DIST=$test_build/dist KR_BUILD=$test_build \
     tests/wine-run.sh "$test_build" "$out/bench_driver.exe" install "$install_runs" | tr -d '\r' ||
     echo "  (the bench driver ended abnormally)"

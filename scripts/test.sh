@@ -1,9 +1,16 @@
 #!/bin/sh
-# Runs every test layer through CTest in the build that Wine here can run.
+# Runs every test layer through CTest in the deliverable's build (or the one
+# ARCH names).
 set -eu
 cd "$(dirname "$0")/.."
 arch=$(scripts/test-arch.sh)
-echo "test: running the $arch build under Wine"
+if [ "$arch" = i686 ]; then
+    how="32-bit loader $(scripts/emulate-i386.sh status)"
+    [ "$how" = "32-bit loader emulated" ] && how="$how by $(qemu-i386 --version | sed -n '1s/ (.*//p')"
+else
+    how="64-bit loader"
+fi
+echo "test: running the $arch build under Wine ($how)"
 status=0
 ctest --test-dir "build/$arch" --output-on-failure "$@" || status=$?
 # Nothing may outlive the run, even after a failure.

@@ -1,0 +1,131 @@
+#!/bin/sh
+# User-mode emulation of 32-bit x86 Linux programs, for kernels that refuse
+# them (some virtual machines): there the 32-bit Wine loader, and so the
+# 32-bit setup.exe, would not start at all.
+#
+#   emulate-i386.sh setup    as root: set it up when the kernel needs it;
+#                            fast and changing nothing when it is in place
+#                            or when the kernel runs 32-bit programs itself
+#                            (KR_EMULATE_I386=1 sets it up even then)
+#   emulate-i386.sh status   prints native, emulated or unavailable
+#   emulate-i386.sh remove   as root: undo the registration and the files
+#
+# What setup changes on the machine: qemu-user from Debian's
+# bookworm-backports (bookworm's own 7.2 cannot run Wine) and gcc-multilib;
+# the source list /etc/apt/sources.list.d/kr-bookworm-backports.sources;
+# /usr/local/lib/kr-i386/ (the interpreter wrapper and the trap-number
+# repair library, built from scripts/i386-emu/); the binfmt_misc entry
+# "kr-i386", which a reboot forgets and the next setup makes again.
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+lib=/usr/local/lib/kr-i386
+binfmt=/proc/sys/fs/binfmt_misc
+entry=$binfmt/kr-i386
+backports=/etc/apt/sources.list.d/kr-bookworm-backports.sources
+loader=/usr/lib/wine/wine
+
+registered() {
+    [ -f "$entry" ] && head -n 1 "$entry" | grep -qx enabled
+}
+
+loader_runs() {
+    "$loader" --version >/dev/null 2>&1
+}
+
+# The sources of what goes into $lib, so that a changed source rebuilds it.
+stamp() {
+    cat "$here/i386-emu/trapfix.c" "$here/i386-emu/run-i386.c" | sha256sum | cut -c1-64
+}
+
+install_packages() {
+    have=yes
+    for pkg in qemu-user gcc-multilib; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || have=no
+    done
+    # Only qemu-user 8 or later runs Wine; bookworm has 7.2.
+    case $(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null) in
+    1:[89].* | 1:[1-9][0-9].*) ;;
+    *) have=no ;;
+    esac
+    [ $have = yes ] && return 0
+    echo "emulate-i386: installing qemu-user (bookworm-backports) and gcc-multilib"
+    if [ ! -f "$backports" ]; then
+        cat >"$backports" <<'LIST'
+Types: deb
+URIs: http://deb.debian.org/debian
+Suites: bookworm-backports
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+LIST
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get -o DPkg::Lock::Timeout=600 update -qq
+    apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends \
+        -t bookworm-backports qemu-user gcc-multilib >/dev/null
+}
+
+build_files() {
+    [ -f "$lib/stamp" ] && [ "$(cat "$lib/stamp")" = "$(stamp)" ] && return 0
+    mkdir -p "$lib"
+    gcc -m32 -O2 -Wall -Wextra -shared -fPIC -o "$lib/trapfix.so.new" "$here/i386-emu/trapfix.c" -ldl
+    gcc -O2 -Wall -Wextra -static -o "$lib/run-i386.new" "$here/i386-emu/run-i386.c" \
+        -DQEMU="\"$(command -v qemu-i386)\"" -DTRAPFIX="\"$lib/trapfix.so\""
+    mv "$lib/trapfix.so.new" "$lib/trapfix.so"
+    mv "$lib/run-i386.new" "$lib/run-i386"
+    stamp >"$lib/stamp"
+    # The entry holds the old wrapper open (flag F): register it anew.
+    if [ -f "$entry" ]; then echo -1 >"$entry"; fi
+}
+
+register() {
+    [ -d "$binfmt" ] || modprobe binfmt_misc 2>/dev/null || true
+    [ -f "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
+    [ -f "$entry" ] && echo -1 >"$entry"
+    # 32-bit little-endian ELF executables and shared objects for x86. P
+    # hands the wrapper the program's own argv[0], F opens the wrapper now,
+    # so that it is found from any mount namespace or root.
+    printf '%s' ':kr-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$lib/run-i386"':PF' \
+        >"$binfmt/register"
+}
+
+case "${1:-status}" in
+setup)
+    if registered; then
+        # In place since this boot: rebuild only what changed.
+        [ -f "$lib/stamp" ] && [ "$(cat "$lib/stamp")" = "$(stamp)" ] && exit 0
+    elif [ -z "${KR_EMULATE_I386:-}" ] && loader_runs; then
+        exit 0
+    fi
+    if [ "$(id -u)" != 0 ]; then
+        echo "emulate-i386: this kernel runs no 32-bit programs; run as root to set up their emulation" >&2
+        exit 1
+    fi
+    install_packages
+    build_files
+    registered || register
+    if ! loader_runs; then
+        echo "emulate-i386: the 32-bit Wine loader still does not start under emulation" >&2
+        exit 1
+    fi
+    echo "emulate-i386: 32-bit programs now run under $(qemu-i386 --version | head -n 1)"
+    ;;
+status)
+    if registered; then
+        echo emulated
+    elif loader_runs; then
+        echo native
+    else
+        echo unavailable
+    fi
+    ;;
+remove)
+    [ -f "$entry" ] && echo -1 >"$entry"
+    rm -rf "$lib"
+    echo "emulate-i386: registration and $lib removed; the packages stay" \
+        "(apt-get remove qemu-user gcc-multilib; rm $backports; apt-get update)"
+    ;;
+*)
+    echo "usage: $0 setup|status|remove" >&2
+    exit 2
+    ;;
+esac
