@@ -52,6 +52,12 @@ start)
         wineserver -w 9>&-
         touch "$WINEPREFIX/.kr-ready-2"
     fi
+    # The title-bar buttons draw their symbols in Marlett. Debian's Wine does
+    # not look for its own fonts (package fonts-wine) by itself: without the
+    # font in the Windows font folder the close box shows an "r".
+    if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+        ln -sf /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf"
+    fi
     # Drive Q: is a scratch folder of the prefix, so that a drive root can
     # be an install destination.
     mkdir -p "$WINEPREFIX/drive_c/kr-drive-q"
