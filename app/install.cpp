@@ -182,7 +182,7 @@ void ShowSummary(const char* typeInfoFile, Str& text) {
         text.Append(copied);
     }
     if (text.len)
-        MessageBoxA(MainDialog, text.data, "Info", MB_ICONINFORMATION);
+        MsgBox(MB_ICONINFORMATION, "Info", text.data);
 }
 
 // Works through the install plan. False when the run must stop.
@@ -211,7 +211,7 @@ bool CopyFiles(Str& text) {
             continue;
         switch (s.onFailure) {
         case OnFailure::StopWithMessage:
-            MessageBoxA(MainDialog, kRetryMessage, nullptr, MB_ICONERROR);
+            MsgBox(MB_ICONERROR, nullptr, kRetryMessage);
             return false;
         case OnFailure::Stop:
             return false;
@@ -222,8 +222,8 @@ bool CopyFiles(Str& text) {
             break;
         }
     }
-    if (notAllCopied && MessageBoxA(MainDialog, "Not all files have been copied. Continue setup?",
-                                    "Warning", MB_YESNO | MB_ICONWARNING) != IDYES)
+    if (notAllCopied && MsgBox(MB_YESNO | MB_ICONWARNING, "Warning",
+                               "Not all files have been copied. Continue setup?") != IDYES)
         return false;
     return true;
 }

@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include "files.h"
+#include "msgbox.h"
 #include "registry.h"
 #include "setup.h"
 
@@ -173,10 +174,8 @@ void RunUninstall() {
         DeleteStartUpLink(folder);
     }
     SetWindowTextA(MainDialog, "Kestrune uninstalled");
-    if (MessageBoxA(MainDialog,
-                    "Can't delete KR folder. You should delete it manually.\r\nOpen KR folder in "
-                    "Explorer?",
-                    "Delete KR files",
-                    MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND | MB_TOPMOST) == IDYES)
+    if (MsgBox(MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND | MB_TOPMOST, "Delete KR files",
+               "Can't delete KR folder. You should delete it manually.\r\nOpen KR folder in "
+               "Explorer?") == IDYES)
         (void)ShellExecuteA(nullptr, "Explore", SourceDir.data, nullptr, nullptr, SW_SHOWNORMAL);
 }

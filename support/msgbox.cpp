@@ -4,6 +4,16 @@
 
 #include "process.h"
 
+int MsgBox(unsigned type, const char* caption, const char* text) {
+    // EnableWindow tells the state it replaces. Disabling first costs no
+    // import (IsWindowEnabled would) and changes nothing while a sequence
+    // runs, which is when the program shows its boxes.
+    BOOL wasDisabled = EnableWindow(MainDialog, FALSE);
+    int result = MessageBoxA(MainDialog, text, caption, type);
+    EnableWindow(MainDialog, !wasDisabled);
+    return result;
+}
+
 int MsgBoxFormat(unsigned type, const char* caption, const char* tmpl, ...) {
     Str text(Str::KeepCapacity);
     text.ResizeKeepOld(300, false);
@@ -13,5 +23,5 @@ int MsgBoxFormat(unsigned type, const char* caption, const char* tmpl, ...) {
     va_start(args, tmpl);
     text.FormatV(0, tmpl, args);
     va_end(args);
-    return MessageBoxA(MainDialog, text.data, caption, type);
+    return MsgBox(type, caption, text.data);
 }

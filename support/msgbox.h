@@ -2,6 +2,12 @@
 
 #include "str.h"
 
-// Formats `tmpl` like Str::Format and shows it in a message box owned by
-// MainDialog. Returns the MessageBoxA result.
+// Shows `text` in a message box owned by MainDialog and returns the
+// MessageBoxA result. The owner comes back from the box as enabled or
+// disabled as it went in: ending a box enables its owner (Wine does so even
+// when the owner was disabled before), and a sequence that runs with its
+// dialog disabled relies on that against a second click on its buttons.
+int MsgBox(unsigned type, const char* caption, const char* text);
+
+// Formats `tmpl` like Str::Format and shows it with MsgBox.
 int MsgBoxFormat(unsigned type, const char* caption, const char* tmpl, ...);

@@ -153,6 +153,16 @@ class InstallCase : public SetupCase {
         EXPECT_EQ(run.caption, "Install Kestrune");
     }
 
+    // After its boxes the run went on with the dialog still disabled: a
+    // click on OK or Cancel could not start a second install inside it or
+    // end the dialog under it.
+    static void ExpectDisabledAfterBoxes(const Run& run) {
+        EXPECT_FALSE(run.boxes.empty());
+        EXPECT_EQ(run.enabledAtLinks, 0)
+            << (run.enabledAtLinks < 0 ? "the links phase was not seen"
+                                       : "the dialog was enabled while links were made");
+    }
+
     // True when one of the run's boxes has this caption and text.
     static bool HasBox(const Run& run, const std::string& caption, const std::string& text) {
         for (const Box& b : run.boxes)

@@ -61,6 +61,7 @@ TEST_F(Reinstall, BacksUpAChangedMacroListAndKeepsTheUsersOwnList) {
     // The user's list: kept byte for byte, the new one beside it.
     EXPECT_EQ(ReadFile(dest + "\\List.krl"), list);
     EXPECT_TRUE(SameBytes(dest + "\\Copy of List.krl", Source("List.krl")));
+    ExpectDisabledAfterBoxes(run);
     // Unchanged lists are neither moved nor copied anew.
     EXPECT_FALSE(FileExists(dest + "\\Copy of System.krl"));
     EXPECT_FALSE(FileExists(dest + "\\Copy of Samples2.krl"));
@@ -436,6 +437,7 @@ TEST_F(PlanFailures, AMissingLicenseAnsweredYesGoesOn) {
     Run run = InstallLacking("license.txt");
     ExpectCompleted(run);
     EXPECT_TRUE(HasBox(run, "Warning", kNotAllCopiedText));
+    ExpectDisabledAfterBoxes(run);
     EXPECT_FALSE(FileExists(Dest() + "\\license.txt"));
     ExpectRegistered(Dest());
     ExpectStartMenuLinks(Dest());

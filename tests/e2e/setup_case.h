@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "driver.h"
 #include "resource.h"
 
@@ -72,6 +74,10 @@ class SetupCase : public ::testing::Test {
         std::vector<Box> boxes; // the message boxes met, in order
         std::string button;     // the text of button 1 when the dialog stayed
         std::string caption;    // the dialog's caption then
+        // Whether the dialog took clicks while it showed "Creating Shortcuts"
+        // (the links and the pause before the product starts): 1 when seen
+        // enabled then, 0 when always disabled, -1 when that phase was not seen.
+        int enabledAtLinks = -1;
     };
 
     // Presses OK (or Retry) and follows the run: each message box is recorded
@@ -95,6 +101,13 @@ class SetupCase : public ::testing::Test {
                 box.Answer(id);
                 WaitGone(box.window, 5000);
                 continue;
+            }
+            // The caption read before and after dates the reading; a hidden
+            // dialog has ended, and is enabled again by its handler.
+            if (Text(dialog) == "Creating Shortcuts") {
+                int enabled = IsWindowEnabled(dialog) ? 1 : 0;
+                if (IsWindowVisible(dialog) && Text(dialog) == "Creating Shortcuts")
+                    run.enabledAtLinks = std::max(run.enabledAtLinks, enabled);
             }
             if (IsWindow(dialog) && IsWindowEnabled(dialog) && ItemText(dialog, IDOK) == "Retry") {
                 run.button = "Retry";
