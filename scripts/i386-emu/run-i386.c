@@ -21,20 +21,20 @@
 #define TRAPFIX "/usr/local/lib/kr-i386/trapfix.so"
 #endif
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc < 3) {
         fprintf(stderr, "run-i386: started with no program; it is a binfmt_misc interpreter\n");
         return 127;
     }
-    const char *previous = getenv("LD_PRELOAD");
+    const char* previous = getenv("LD_PRELOAD");
     size_t size = sizeof "LD_PRELOAD=" + sizeof TRAPFIX + (previous ? strlen(previous) + 1 : 0);
-    char *preload = malloc(size);
+    char* preload = malloc(size);
     if (!preload)
         return 127;
     snprintf(preload, size, "LD_PRELOAD=%s%s%s", TRAPFIX, previous && *previous ? ":" : "",
              previous ? previous : "");
 
-    char **args = calloc((size_t)argc + 8, sizeof *args);
+    char** args = calloc((size_t)argc + 8, sizeof *args);
     if (!args)
         return 127;
     int n = 0;

@@ -32,7 +32,7 @@ enum {
     kAlignment = 17,
 };
 
-typedef int (*SigactionFn)(int, const struct sigaction *, struct sigaction *);
+typedef int (*SigactionFn)(int, const struct sigaction*, struct sigaction*);
 
 static SigactionFn real_sigaction;
 /* What the program installed for each repaired signal, and whether it did. */
@@ -58,11 +58,11 @@ static int TrapNumber(int sig, int code) {
     }
 }
 
-static void Repair(int sig, siginfo_t *info, void *context) {
-    ucontext_t *uc = context;
+static void Repair(int sig, siginfo_t* info, void* context) {
+    ucontext_t* uc = context;
     if (uc && uc->uc_mcontext.gregs[REG_TRAPNO] == -1)
         uc->uc_mcontext.gregs[REG_TRAPNO] = TrapNumber(sig, info ? info->si_code : 0);
-    const struct sigaction *sa = &installed[sig];
+    const struct sigaction* sa = &installed[sig];
     if (sa->sa_flags & SA_SIGINFO)
         sa->sa_sigaction(sig, info, context);
     else if (sa->sa_handler != SIG_DFL && sa->sa_handler != SIG_IGN)
@@ -75,7 +75,7 @@ static SigactionFn Real(void) {
     return real_sigaction;
 }
 
-int sigaction(int sig, const struct sigaction *act, struct sigaction *old) {
+int sigaction(int sig, const struct sigaction* act, struct sigaction* old) {
     if (!Real())
         return -1;
     if (sig <= 0 || sig >= NSIG || !Repaired(sig))
@@ -105,8 +105,8 @@ int sigaction(int sig, const struct sigaction *act, struct sigaction *old) {
 /* Removes this library's own entry, the first of LD_PRELOAD, which the
  * wrapper put there; entries of the caller's stay. */
 __attribute__((constructor)) static void LeavePreload(void) {
-    const char *self = getenv("KR_I386_TRAPFIX");
-    const char *list = getenv("LD_PRELOAD");
+    const char* self = getenv("KR_I386_TRAPFIX");
+    const char* list = getenv("LD_PRELOAD");
     if (!self || !list)
         return;
     size_t n = strlen(self);
