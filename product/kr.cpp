@@ -25,30 +25,54 @@ void ReleaseAppMutex() {
     OwnsMutex = false;
 }
 
-// "cmdline=<arguments>|cwd=<current folder>"
-void RecordStart(const char* args) {
-    char cwd[MAX_PATH * 2];
-    DWORD n = GetCurrentDirectoryA(sizeof cwd, cwd);
-    if (n == 0 || n >= sizeof cwd)
-        cwd[0] = 0;
-    static const char kArgs[] = "cmdline=";
-    static const char kCwd[] = "|cwd=";
-    size_t argsLen = strlen(args);
-    size_t cwdLen = strlen(cwd);
-    size_t size = sizeof kArgs - 1 + argsLen + sizeof kCwd - 1 + cwdLen + 1;
-    char* line = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size));
-    if (!line)
+// The arguments of a command line: what follows the program's name,
+// quoted or not, and the blanks after it.
+const wchar_t* Arguments(const wchar_t* line) {
+    if (*line == L'"') {
+        line++;
+        while (*line && *line != L'"')
+            line++;
+        if (*line)
+            line++;
+    } else {
+        while (*line > L' ')
+            line++;
+    }
+    while (*line && *line <= L' ')
+        line++;
+    return line;
+}
+
+// Appends `text` as UTF-8 at `p`, which has room for 3 bytes per unit.
+char* AppendUtf8(char* p, const wchar_t* text) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, p, 3 * lstrlenW(text) + 1, nullptr, nullptr);
+    return n > 0 ? p + n - 1 : p;
+}
+
+// "cmdline=<arguments>|cwd=<current folder>", in UTF-8 whatever the ANSI
+// code page: the installer may start the product in a folder named in any
+// script.
+void RecordStart() {
+    const wchar_t* args = Arguments(GetCommandLineW());
+    DWORD cwdSize = GetCurrentDirectoryW(0, nullptr);
+    wchar_t* cwd = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, (cwdSize + 1) * 2));
+    if (!cwd)
         return;
-    char* p = line;
-    memcpy(p, kArgs, sizeof kArgs - 1);
-    p += sizeof kArgs - 1;
-    memcpy(p, args, argsLen);
-    p += argsLen;
-    memcpy(p, kCwd, sizeof kCwd - 1);
-    p += sizeof kCwd - 1;
-    memcpy(p, cwd, cwdLen + 1);
-    StandInLog(line);
-    HeapFree(GetProcessHeap(), 0, line);
+    DWORD n = GetCurrentDirectoryW(cwdSize + 1, cwd);
+    if (n == 0 || n > cwdSize)
+        cwd[0] = 0;
+    size_t size = 3 * (lstrlenW(args) + lstrlenW(cwd)) + 32;
+    char* line = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size));
+    if (line) {
+        char* p = line;
+        memcpy(p, "cmdline=", 8);
+        p = AppendUtf8(p + 8, args);
+        memcpy(p, "|cwd=", 5);
+        *AppendUtf8(p + 5, cwd) = 0;
+        StandInLog(line);
+        HeapFree(GetProcessHeap(), 0, line);
+    }
+    HeapFree(GetProcessHeap(), 0, cwd);
 }
 
 LRESULT CALLBACK EditorProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -72,7 +96,7 @@ LRESULT CALLBACK EditorProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int showCmd) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
     // Without the mutex the installer finds the window but has nothing to
     // wait on.
     if (!StandInSwitch("KR_STANDIN_NO_MUTEX")) {
@@ -100,7 +124,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int showCmd) {
 
     // Recorded once the window and the mutex exist, so that a test that has
     // seen the line can go on to close the program.
-    RecordStart(cmdLine ? cmdLine : "");
+    RecordStart();
 
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

@@ -5,20 +5,22 @@
 
 namespace {
 
-// Fills `path` with the log file's name; false when it cannot be had.
-bool LogPath(char* path, DWORD size) {
-    DWORD n = GetEnvironmentVariableA("KR_STANDIN_LOG", path, size);
+// Fills `path` with the log file's name; false when it cannot be had. Wide
+// calls: the folder may be named in a script the ANSI code page lacks.
+bool LogPath(wchar_t* path, DWORD size) {
+    DWORD n = GetEnvironmentVariableW(L"KR_STANDIN_LOG", path, size);
     if (n != 0 && n < size)
         return true;
-    // GetModuleFileNameA returns `size` when it truncates, and then the
+    // GetModuleFileNameW returns `size` when it truncates, and then the
     // folder part would be wrong.
-    n = GetModuleFileNameA(nullptr, path, size);
+    n = GetModuleFileNameW(nullptr, path, size);
     if (n == 0 || n >= size)
         return false;
-    char* slash = strrchr(path, '\\');
-    char* name = slash ? slash + 1 : path;
-    static const char kFile[] = "kr-started.txt";
-    if (static_cast<DWORD>(name - path) + sizeof kFile > size)
+    wchar_t* name = path + n;
+    while (name > path && name[-1] != L'\\')
+        name--;
+    static const wchar_t kFile[] = L"kr-started.txt";
+    if (static_cast<DWORD>(name - path) + sizeof kFile / sizeof kFile[0] > size)
         return false;
     memcpy(name, kFile, sizeof kFile);
     return true;
@@ -27,12 +29,12 @@ bool LogPath(char* path, DWORD size) {
 } // namespace
 
 void StandInLog(const char* line) {
-    char path[MAX_PATH * 2];
-    if (!LogPath(path, sizeof path))
+    wchar_t path[MAX_PATH * 2];
+    if (!LogPath(path, MAX_PATH * 2))
         return;
     // FILE_APPEND_DATA alone makes every write land at the end, so that two
     // instances started at once do not overwrite each other's lines.
-    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;

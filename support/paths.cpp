@@ -71,17 +71,21 @@ const char* ExpandPathTokens(Str& out, const char* path) {
     }
 
     if (input.data[0] == '%') {
-        // ExpandEnvironmentStringsA counts the terminator; with too small a
-        // buffer it returns the size it needs, so a long result is read again.
+        // ExpandEnvironmentStringsA counts the terminator and returns the
+        // size it needs. Windows counts bytes; Wine counts UTF-16 units and
+        // then cuts a result of more bytes than units (UTF-8 text) short
+        // without a word. A unit takes at most 3 bytes, so a result that
+        // might not fit the first buffer is read again into room for 3 bytes
+        // a unit, and its length is where its terminator lies.
         DWORD n = ExpandEnvironmentStringsA(input.data, out.GetBuffer(kPathSize, 0), kPathSize);
-        if (n > static_cast<DWORD>(kPathSize)) {
-            DWORD size = n;
+        if (n > static_cast<DWORD>(kPathSize) / 3) {
+            DWORD size = 3 * n;
             n = ExpandEnvironmentStringsA(input.data, out.GetBuffer(static_cast<int32_t>(size), 0),
                                           size);
             if (n > size)
                 n = 0;
         }
-        out.SetLength(n ? static_cast<int32_t>(n) - 1 : 0, false);
+        out.SetLength(n ? -1 : 0, false);
     } else {
         char* name = input.data + 1;
         char* end = static_cast<char*>(memchr(name, '$', strlen(name)));

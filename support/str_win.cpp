@@ -8,6 +8,10 @@
 #include <string.h>
 
 namespace {
+// The conversion follows the process code page (UTF-8 where the manifest
+// is honoured). Every UTF-16 unit comes from at least one byte in any code
+// page (UTF-8: one unit for one to three bytes, two for four), so m bytes
+// never need more than m units.
 // Two bytes per unit must still fit a block's signed 32-bit capacity.
 const int32_t kMaxUnits = (0x7FFFFFFF - 3) / 2;
 } // namespace

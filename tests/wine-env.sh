@@ -13,6 +13,10 @@ else
     WINE=wine
 fi
 export WINEDEBUG=-all
+# Wine takes the ANSI code page from the locale and names Unix files in its
+# character set: a Western UTF-8 locale (always there) gives code page 1252
+# and file names in any script, whatever the caller's environment says.
+export LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # A new prefix links the user's folders into $HOME: keep them in the build.
 export HOME="$KR_BUILD/wine/home"

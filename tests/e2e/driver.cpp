@@ -32,7 +32,7 @@ BOOL CALLBACK FindProc(HWND w, LPARAM lp) {
     if (pid != c->pid || w == c->except || !IsWindowVisible(w))
         return TRUE;
     char cls[64] = "";
-    GetClassNameA(w, cls, sizeof cls);
+    GetClassNameA(w, cls, sizeof cls); // the classes sought are ASCII
     if (c->cls && lstrcmpA(cls, c->cls) != 0)
         return TRUE;
     if (c->caption && Text(w) != c->caption)
@@ -51,6 +51,24 @@ BOOL CALLBACK CollectChildren(HWND w, LPARAM lp) {
 }
 
 } // namespace
+
+std::wstring Wide(const std::string& utf8) {
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    if (n)
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &w[0], n);
+    return w;
+}
+
+std::string Utf8(const wchar_t* text, int units) {
+    if (units < 0)
+        units = lstrlenW(text);
+    int n = WideCharToMultiByte(CP_UTF8, 0, text, units, nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    if (n)
+        WideCharToMultiByte(CP_UTF8, 0, text, units, &s[0], n, nullptr, nullptr);
+    return s;
+}
 
 std::string WinPath(const std::string& unixPath) {
     std::string w = "Z:" + unixPath;
@@ -71,19 +89,19 @@ std::string ProductBuildDir() {
 }
 
 bool FileExists(const std::string& path) {
-    DWORD a = GetFileAttributesA(path.c_str());
+    DWORD a = GetFileAttributesW(Wide(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool FolderExists(const std::string& path) {
-    DWORD a = GetFileAttributesA(path.c_str());
+    DWORD a = GetFileAttributesW(Wide(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::string ReadFile(const std::string& path) {
     std::string data;
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
+    HANDLE f = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE)
         return data;
     char buf[4096];
@@ -95,7 +113,8 @@ std::string ReadFile(const std::string& path) {
 }
 
 void WriteFile(const std::string& path, const std::string& content) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE f =
+        CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE)
         return;
     DWORD put;
@@ -104,37 +123,38 @@ void WriteFile(const std::string& path, const std::string& content) {
 }
 
 void RemoveTree(const std::string& path) {
-    DWORD a = GetFileAttributesA(path.c_str());
+    std::wstring w = Wide(path);
+    DWORD a = GetFileAttributesW(w.c_str());
     if (a == INVALID_FILE_ATTRIBUTES)
         return;
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesW(w.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!(a & FILE_ATTRIBUTE_DIRECTORY)) {
-        DeleteFileA(path.c_str());
+        DeleteFileW(w.c_str());
         return;
     }
     for (const std::string& name : ListFolder(path))
         RemoveTree(path + "\\" + name);
-    RemoveDirectoryA(path.c_str());
+    RemoveDirectoryW(w.c_str());
 }
 
 void MakeFolders(const std::string& path) {
     for (size_t i = 3; i <= path.size(); i++) {
         if (i == path.size() || path[i] == '\\')
-            CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+            CreateDirectoryW(Wide(path.substr(0, i)).c_str(), nullptr);
     }
 }
 
 std::vector<std::string> ListFolder(const std::string& path) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(Wide(path + "\\*").c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE)
         return names;
     do {
-        std::string n = fd.cFileName;
+        std::string n = Utf8(fd.cFileName);
         if (n != "." && n != "..")
             names.push_back(n);
-    } while (FindNextFileA(h, &fd));
+    } while (FindNextFileW(h, &fd));
     FindClose(h);
     return names;
 }
@@ -143,7 +163,7 @@ void CopyFolder(const std::string& from, const std::string& to) {
     MakeFolders(to);
     for (const std::string& name : ListFolder(from)) {
         if (FileExists(from + "\\" + name))
-            CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
+            CopyFileW(Wide(from + "\\" + name).c_str(), Wide(to + "\\" + name).c_str(), FALSE);
     }
 }
 
@@ -163,18 +183,24 @@ std::string FreshDist(const std::string& name) {
 bool RegRead(HKEY root, const std::string& key, const std::string& value, std::string* data,
              DWORD* type, DWORD* size) {
     HKEY k;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(root, Wide(key).c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS)
         return false;
-    char buf[8192];
+    wchar_t buf[8192];
     DWORD t = 0, n = sizeof buf;
-    LONG rc = RegQueryValueExA(k, value.c_str(), nullptr, &t, reinterpret_cast<BYTE*>(buf), &n);
+    LONG rc =
+        RegQueryValueExW(k, Wide(value).c_str(), nullptr, &t, reinterpret_cast<BYTE*>(buf), &n);
     RegCloseKey(k);
     if (rc != ERROR_SUCCESS)
         return false;
     if (data) {
-        data->assign(buf, n);
-        if (!data->empty() && data->back() == 0)
-            data->pop_back();
+        if (t == REG_SZ || t == REG_EXPAND_SZ) {
+            int units = static_cast<int>(n / 2);
+            if (units > 0 && buf[units - 1] == 0)
+                units--;
+            *data = Utf8(buf, units);
+        } else {
+            data->assign(reinterpret_cast<const char*>(buf), n);
+        }
     }
     if (type)
         *type = t;
@@ -185,7 +211,7 @@ bool RegRead(HKEY root, const std::string& key, const std::string& value, std::s
 
 bool RegKeyExists(HKEY root, const std::string& key) {
     HKEY k;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(root, Wide(key).c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
         return false;
     RegCloseKey(k);
     return true;
@@ -194,17 +220,18 @@ bool RegKeyExists(HKEY root, const std::string& key) {
 void RegWrite(HKEY root, const std::string& key, const std::string& value,
               const std::string& data) {
     HKEY k;
-    if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr) !=
-        ERROR_SUCCESS)
+    if (RegCreateKeyExW(root, Wide(key).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k,
+                        nullptr) != ERROR_SUCCESS)
         return;
-    RegSetValueExA(k, value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                   static_cast<DWORD>(data.size() + 1));
+    std::wstring w = Wide(data);
+    RegSetValueExW(k, Wide(value).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(w.c_str()),
+                   static_cast<DWORD>(2 * (w.size() + 1)));
     RegCloseKey(k);
 }
 
 void DeleteRegTree(HKEY root, const std::string& key) {
-    ::RegDeleteTreeA(root, key.c_str());
-    ::RegDeleteKeyA(root, key.c_str());
+    ::RegDeleteTreeW(root, Wide(key).c_str());
+    ::RegDeleteKeyW(root, Wide(key).c_str());
 }
 
 void ForgetInstall() {
@@ -237,26 +264,31 @@ Link ReadLink(const std::string& path) {
     static HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     (void)com;
     Link link;
-    IShellLinkA* sl = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    IShellLinkW* sl = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(&sl))))
         return link;
     IPersistFile* pf = nullptr;
     if (SUCCEEDED(sl->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pf)))) {
-        wchar_t wide[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-        if (SUCCEEDED(pf->Load(wide, STGM_READ))) {
-            char buf[MAX_PATH * 2];
+        if (SUCCEEDED(pf->Load(Wide(path).c_str(), STGM_READ))) {
+            const int kUnits = 1024;
+            wchar_t buf[kUnits];
             link.ok = true;
-            if (sl->GetPath(buf, sizeof buf, nullptr, SLGP_RAWPATH) == S_OK)
-                link.target = buf;
-            if (SUCCEEDED(sl->GetArguments(buf, sizeof buf)))
-                link.arguments = buf;
-            if (SUCCEEDED(sl->GetWorkingDirectory(buf, sizeof buf)))
-                link.workingDir = buf;
-            if (SUCCEEDED(sl->GetIconLocation(buf, sizeof buf, &link.iconIndex)))
-                link.iconFile = buf;
+            if (sl->GetPath(buf, kUnits, nullptr, SLGP_RAWPATH) == S_OK)
+                link.target = Utf8(buf);
+            if (SUCCEEDED(sl->GetArguments(buf, kUnits)))
+                link.arguments = Utf8(buf);
+            if (SUCCEEDED(sl->GetWorkingDirectory(buf, kUnits)))
+                link.workingDir = Utf8(buf);
+            if (SUCCEEDED(sl->GetIconLocation(buf, kUnits, &link.iconIndex)))
+                link.iconFile = Utf8(buf);
             sl->GetHotkey(&link.hotkey);
+            PIDLIST_ABSOLUTE ids = nullptr;
+            if (SUCCEEDED(sl->GetIDList(&ids)) && ids) {
+                if (SHGetPathFromIDListW(ids, buf))
+                    link.idListTarget = Utf8(buf);
+                CoTaskMemFree(ids);
+            }
         }
         pf->Release();
     }
@@ -273,14 +305,13 @@ Process::~Process() {
 }
 
 bool Process::Start(const std::string& exe, const std::string& args, const std::string& dir) {
-    std::string cmd = "\"" + exe + "\"";
-    if (!args.empty())
-        cmd += " " + args;
-    STARTUPINFOA si = {};
+    std::wstring cmd = Wide("\"" + exe + "\"" + (args.empty() ? "" : " " + args));
+    std::wstring wdir = Wide(dir);
+    STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        dir.empty() ? nullptr : dir.c_str(), &si, &pi))
+    if (!CreateProcessW(Wide(exe).c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        dir.empty() ? nullptr : wdir.c_str(), &si, &pi))
         return false;
     CloseHandle(pi.hThread);
     process_ = pi.hProcess;
@@ -327,14 +358,13 @@ std::vector<HWND> Process::Dialogs() const {
 
 std::string Text(HWND window) {
     DWORD_PTR n = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &n))
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &n))
         return "";
-    std::string s(n + 1, '\0');
+    std::wstring w(n + 1, L'\0');
     DWORD_PTR got = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, n + 1, reinterpret_cast<LPARAM>(&s[0]),
+    SendMessageTimeoutW(window, WM_GETTEXT, n + 1, reinterpret_cast<LPARAM>(&w[0]),
                         SMTO_ABORTIFHUNG, 5000, &got);
-    s.resize(got);
-    return s;
+    return Utf8(w.c_str(), static_cast<int>(got < n ? got : n));
 }
 
 std::string ItemText(HWND dialog, int id) {
@@ -343,8 +373,9 @@ std::string ItemText(HWND dialog, int id) {
 
 void SetItemText(HWND dialog, int id, const std::string& text) {
     DWORD_PTR r;
-    SendMessageTimeoutA(GetDlgItem(dialog, id), WM_SETTEXT, 0,
-                        reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000, &r);
+    std::wstring w = Wide(text);
+    SendMessageTimeoutW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(w.c_str()),
+                        SMTO_ABORTIFHUNG, 5000, &r);
 }
 
 bool IsChecked(HWND dialog, int id) {

@@ -13,6 +13,13 @@ namespace e2e {
 // Wall-clock bound of every wait for a window or a process.
 const DWORD kWaitMs = 30000;
 
+// Every text of the driver is UTF-8, and it reaches Windows through the
+// wide ("W") calls: paths, registry data, window texts and links in any
+// script survive whatever the ANSI code page of this program, so what the
+// driver types and reads is what a user types and reads.
+std::wstring Wide(const std::string& utf8);
+std::string Utf8(const wchar_t* text, int units = -1);
+
 // Windows path of a Unix path (Wine maps "/" as drive Z:).
 std::string WinPath(const std::string& unixPath);
 // The build's distribution folder, as a Windows path ending without "\".
@@ -36,7 +43,8 @@ std::string Scratch(const std::string& name);
 // A fresh copy of the distribution folder in C:\kr-e2e\<name>\dist.
 std::string FreshDist(const std::string& name);
 
-// Registry.
+// Registry. RegRead gives a text value (REG_SZ, REG_EXPAND_SZ) as UTF-8,
+// other types as their bytes; *size is the stored size in bytes.
 bool RegRead(HKEY root, const std::string& key, const std::string& value, std::string* data,
              DWORD* type = nullptr, DWORD* size = nullptr);
 bool RegKeyExists(HKEY root, const std::string& key);
@@ -48,10 +56,12 @@ void ForgetInstall();
 // Explorer's shell folders as the program reads them.
 std::string ShellFolder(const char* name);
 
-// A shell link read back through IShellLinkA.
+// A shell link read back through IShellLinkW.
+// `target` is the link's path text; `idListTarget` the path its item ID
+// list names, whose names are UTF-16.
 struct Link {
     bool ok = false;
-    std::string target, arguments, workingDir, iconFile;
+    std::string target, idListTarget, arguments, workingDir, iconFile;
     int iconIndex = 0;
     WORD hotkey = 0;
 };
@@ -84,7 +94,7 @@ class Process {
     DWORD pid_ = 0;
 };
 
-// Window text through WM_GETTEXT (works across processes).
+// Window text through WM_GETTEXT and WM_SETTEXT (work across processes).
 std::string Text(HWND window);
 std::string ItemText(HWND dialog, int id);
 void SetItemText(HWND dialog, int id, const std::string& text);

@@ -74,7 +74,7 @@ inline void WriteOldFile(const std::string& path, const std::string& content) {
     st.wHour = 4;
     FILETIME ft;
     SystemTimeToFileTime(&st, &ft);
-    HANDLE f = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+    HANDLE f = CreateFileW(Wide(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
                            OPEN_EXISTING, 0, nullptr);
     if (f != INVALID_HANDLE_VALUE) {
         SetFileTime(f, nullptr, nullptr, &ft);
@@ -198,6 +198,15 @@ class InstallCase : public SetupCase {
         EXPECT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", &v));
         EXPECT_EQ(v, "\"" + dest + "\\setup.exe\" uninstall");
         v.clear();
+        EXPECT_TRUE(RegRead(HKEY_CLASSES_ROOT, "krlfile\\DefaultIcon", "", &v));
+        EXPECT_EQ(v, dest + "\\kr.exe,5");
+        v.clear();
+        EXPECT_TRUE(RegRead(HKEY_CLASSES_ROOT, "krlfile\\Shell\\Open\\command", "", &v));
+        EXPECT_EQ(v, "\"" + dest + "\\kr.exe\" \"%1\"");
+        v.clear();
+        EXPECT_TRUE(RegRead(HKEY_CLASSES_ROOT, "krlfile\\Shell\\Import\\command", "", &v));
+        EXPECT_EQ(v, "\"" + dest + "\\kr.exe\" LI \"%1\"");
+        v.clear();
         EXPECT_TRUE(RegRead(HKEY_CLASSES_ROOT, ".krl", "", &v));
         EXPECT_EQ(v, "krlfile");
         EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, "AppEvents\\Schemes\\Apps\\Kestrune\\KRmes"));
@@ -209,6 +218,22 @@ class InstallCase : public SetupCase {
         EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, ".krl"));
         EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, "krlfile"));
         EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, "AppEvents\\Schemes\\Apps\\Kestrune"));
+    }
+
+    // A link names its target twice: by its item ID list, whose names are
+    // UTF-16, and by path text in an ANSI code page. Wine writes that text
+    // in the code page of the program that saves the link (setup.exe: UTF-8)
+    // and reads it in the reader's (this driver: 1252), where Windows also
+    // stores it in UTF-16. So the text must hold the target's bytes in the
+    // writer's code page: read back here through the driver's own.
+    static void ExpectTarget(const Link& link, const std::string& expected) {
+        EXPECT_EQ(link.idListTarget, expected);
+        std::wstring read = Wide(link.target);
+        std::string bytes(read.size() * 2, '\0');
+        bytes.resize(static_cast<size_t>(
+            WideCharToMultiByte(CP_ACP, 0, read.data(), static_cast<int>(read.size()), &bytes[0],
+                                static_cast<int>(bytes.size()), nullptr, nullptr)));
+        EXPECT_EQ(bytes, expected) << "path text read as " << link.target;
     }
 
     static std::string MenuFolder() { return ShellFolder("Programs") + "\\Kestrune 2"; }
@@ -225,9 +250,10 @@ class InstallCase : public SetupCase {
             {"Uninstall.lnk", "setup.exe", "uninstall"},
         };
         for (const auto& l : kLinks) {
+            SCOPED_TRACE(l.link);
             Link link = ReadLink(MenuFolder() + "\\" + l.link);
             EXPECT_TRUE(link.ok) << l.link;
-            EXPECT_EQ(link.target, dest + "\\" + l.target) << l.link;
+            ExpectTarget(link, dest + "\\" + l.target);
             EXPECT_EQ(link.arguments, l.arguments) << l.link;
             EXPECT_EQ(Trimmed(link.workingDir), Trimmed(dest + "\\")) << l.link;
         }
@@ -235,8 +261,9 @@ class InstallCase : public SetupCase {
     static void ExpectStartUpLink(const std::string& dest) {
         Link link = ReadLink(StartUpLink());
         EXPECT_TRUE(link.ok);
-        EXPECT_EQ(link.target, dest + "\\kr.exe");
+        ExpectTarget(link, dest + "\\kr.exe");
         EXPECT_EQ(link.arguments, "S");
+        EXPECT_EQ(Trimmed(link.workingDir), Trimmed(dest + "\\"));
     }
 
     // The product was started from `dest` with "V": its log's last line.

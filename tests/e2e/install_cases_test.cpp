@@ -528,5 +528,63 @@ TEST_F(StartUpFolder, AFolderWithoutTheOldLinkIsLeftAlone) {
     ExpectStartUpLink(Dest());
 }
 
+// ---------------------------------------------------------------------------
+// Folders named in scripts beyond the test prefix's Western code page (1252):
+// setup.exe declares UTF-8 as its own, and the driver types and reads UTF-16.
+
+class Unicode : public InstallCase {
+  protected:
+    void SetUp() override {
+        InstallCase::SetUp();
+        UseProfile(scratch_ + "\\users\\" + kUser);
+    }
+};
+
+TEST_F(Unicode, InstallsIntoAFolderNamedInAnyScriptAndProposesItAgain) {
+    std::string dest = Dest(kScripts);
+    ASSERT_EQ(MenuFolder(), scratch_ + "\\users\\" + kUser + "\\Start Menu\\Programs\\Kestrune 2");
+    Run run = InstallWith(dest, kAllOptions);
+    ExpectCompleted(run);
+    for (const Box& b : run.boxes)
+        ADD_FAILURE() << b.caption << ": " << b.text;
+    ExpectFilesCopied(dest);
+    ExpectRegistered(dest);
+    ExpectStartMenuLinks(dest);
+    ExpectStartUpLink(dest);
+    ExpectStarted(dest);
+
+    CloseStandins();
+    HWND dialog = StartSetup("", "Install Kestrune");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(ItemText(dialog, IDC_DESTDIR), dest);
+    CancelAndExpectExit(dialog);
+}
+
+// The same install by a copy of setup.exe whose manifest element is renamed
+// (same length, so nothing else moves), which the system then ignores: the
+// typed name comes back from the box in the Western code page as question
+// marks, and no folder can have such a name.
+TEST_F(Unicode, WithoutTheCodePageElementTheSameInstallFails) {
+    std::string exe = ReadFile(SetupExe());
+    int renamed = 0;
+    for (size_t at; (at = exe.find("<activeCodePage")) != std::string::npos; renamed++)
+        exe.replace(at, 15, "<activeCodeXage");
+    for (size_t at; (at = exe.find("</activeCodePage")) != std::string::npos; renamed++)
+        exe.replace(at, 16, "</activeCodeXage");
+    ASSERT_EQ(renamed, 2);
+    WriteFile(SetupExe(), exe);
+
+    std::string dest = Dest(kScripts);
+    Run run = InstallWith(dest, kAllOptions);
+    ExpectRetry(run);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    const std::string head = "Can't create folder " + scratch_ + "\\";
+    EXPECT_EQ(run.boxes[0].text.substr(0, head.size()), head);
+    EXPECT_NE(run.boxes[0].text.find('?'), std::string::npos) << run.boxes[0].text;
+    EXPECT_FALSE(FolderExists(dest));
+    ExpectNotRegistered();
+    EXPECT_FALSE(FolderExists(MenuFolder()));
+}
+
 } // namespace
 } // namespace e2e

@@ -11,6 +11,12 @@
 
 namespace e2e {
 
+// A folder named in three scripts beyond the test prefix's Western code page
+// (Cyrillic, CJK, and an emoji of two UTF-16 units), and a user of such a
+// name.
+inline const char kScripts[] = u8"Кестрюн 中文 🎉";
+inline const char kUser[] = u8"Пётр 李明";
+
 class SetupCase : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -25,6 +31,25 @@ class SetupCase : public ::testing::Test {
         CloseStandins();
         ForgetInstall();
         RemoveLinks();
+        for (const SavedFolder& f : savedFolders_)
+            RegWrite(HKEY_CURRENT_USER, kShellFolders, f.name, f.path);
+        savedFolders_.clear();
+    }
+
+    // Points Explorer's "Programs" and "StartUp" folders, as the program
+    // reads them, into `profile` (a user's profile folder), and makes them.
+    // TearDown puts the values back.
+    void UseProfile(const std::string& profile) {
+        const SavedFolder kFolders[] = {
+            {"Programs", profile + "\\Start Menu\\Programs"},
+            {"StartUp", profile + "\\Start Menu\\Programs\\StartUp"},
+        };
+        for (const SavedFolder& f : kFolders) {
+            if (savedFolders_.size() < 2)
+                savedFolders_.push_back({f.name, ShellFolder(f.name)});
+            MakeFolders(f.path);
+            RegWrite(HKEY_CURRENT_USER, kShellFolders, f.name, f.path);
+        }
     }
 
     // Ends every stand-in product window left running.
@@ -146,6 +171,14 @@ class SetupCase : public ::testing::Test {
         ASSERT_TRUE(setup_.Wait(kWaitMs, &code));
         EXPECT_EQ(code, 0u);
     }
+
+    static constexpr const char* kShellFolders =
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    struct SavedFolder {
+        const char* name;
+        std::string path;
+    };
+    std::vector<SavedFolder> savedFolders_;
 
     std::string dist_;
     std::string log_;

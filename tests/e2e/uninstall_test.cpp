@@ -60,22 +60,22 @@ const char* const kMenuLinks[] = {"Kestrune.lnk", "Help.lnk", "Uninstall.lnk"};
 // Every entry below `root`: relative path, size and write time, so that a
 // file replaced by another of the same name also shows.
 void ListTree(const std::string& root, const std::string& rel, std::vector<std::string>* out) {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((root + rel + "\\*").c_str(), &fd);
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(Wide(root + rel + "\\*").c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE)
         return;
     do {
-        std::string name = fd.cFileName;
+        std::string name = Utf8(fd.cFileName);
         if (name == "." || name == "..")
             continue;
-        char line[600];
+        char line[1200];
         snprintf(line, sizeof line, "%s\\%s|%lu|%lu:%lu", rel.c_str(), name.c_str(),
                  fd.nFileSizeLow, fd.ftLastWriteTime.dwHighDateTime,
                  fd.ftLastWriteTime.dwLowDateTime);
         out->push_back(line);
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             ListTree(root, rel + "\\" + name, out);
-    } while (FindNextFileA(h, &fd));
+    } while (FindNextFileW(h, &fd));
     FindClose(h);
     std::sort(out->begin(), out->end());
 }
@@ -297,6 +297,21 @@ void RememberShown(void* context) {
         static_cast<std::set<HWND>*>(context)->insert(s.window);
 }
 
+// The windows shown since `old` whose title holds `part` (ASCII letters in
+// any case), once there is one (bounded wait).
+std::vector<Shown> NewWindowsNaming(const std::set<HWND>& old, const std::string& part) {
+    std::vector<Shown> found;
+    DWORD start = GetTickCount();
+    while (found.empty() && GetTickCount() - start < kWaitMs) {
+        Sleep(100);
+        for (const Shown& s : ShownWindows()) {
+            if (!old.count(s.window) && Lower(s.title).find(part) != std::string::npos)
+                found.push_back(s);
+        }
+    }
+    return found;
+}
+
 // Started from another folder (here the distribution folder), the
 // uninstall offers that folder, not the install folder: the program knows
 // only its own. What Explorer shows is Wine's own; it is recorded.
@@ -310,15 +325,7 @@ TEST_F(Uninstall, YesExploresTheFolderOfTheRunningCopy) {
     EXPECT_EQ(Tree(Dest()), before);
 
     // A new window of another process that names the folder "dist".
-    std::vector<Shown> explorer;
-    DWORD start = GetTickCount();
-    while (explorer.empty() && GetTickCount() - start < kWaitMs) {
-        Sleep(100);
-        for (const Shown& s : ShownWindows()) {
-            if (!old.count(s.window) && Lower(s.title).find("dist") != std::string::npos)
-                explorer.push_back(s);
-        }
-    }
+    std::vector<Shown> explorer = NewWindowsNaming(old, "dist");
     ASSERT_FALSE(explorer.empty()) << "no window names the folder";
     for (const Shown& s : explorer) {
         printf("Explore showed: title \"%s\", class \"%s\", process %s\n", s.title.c_str(),
@@ -327,6 +334,36 @@ TEST_F(Uninstall, YesExploresTheFolderOfTheRunningCopy) {
         EXPECT_EQ(Lower(s.title).find("dest"), std::string::npos) << s.title;
     }
     for (const Shown& s : explorer) {
+        PostMessageA(s.window, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(WaitGone(s.window, 10000));
+    }
+}
+
+// Installed into a folder named in other scripts, with the Start Menu and
+// StartUp folders in a profile of such a name: the uninstall started from
+// the installed copy removes the links there and offers that folder.
+class UnicodeUninstall : public Uninstall {};
+
+TEST_F(UnicodeUninstall, RemovesTheLinksAndExploresTheFolder) {
+    std::string scratch = dist_.substr(0, dist_.size() - 5); // less "\\dist"
+    UseProfile(scratch + "\\users\\" + kUser);
+    std::string dest = scratch + "\\" + kScripts;
+    ASSERT_NO_FATAL_FAILURE(InstallInto(dest));
+    ASSERT_EQ(Menu(), scratch + "\\users\\" + kUser + "\\Start Menu\\Programs\\Kestrune 2");
+    std::vector<std::string> before = Tree(dest);
+    std::set<HWND> old;
+    Outcome o = UninstallFrom(dest, IDYES, RememberShown, &old);
+    ExpectQuestion(o);
+    ExpectUnregistered();
+    EXPECT_EQ(Tree(dest), before);
+    EXPECT_FALSE(FolderExists(Menu()));
+    EXPECT_FALSE(FileExists(StartUpLink()));
+
+    std::vector<Shown> explorer = NewWindowsNaming(old, kScripts);
+    ASSERT_FALSE(explorer.empty()) << "no window names the folder";
+    for (const Shown& s : explorer) {
+        printf("Explore showed: title \"%s\", class \"%s\", process %s\n", s.title.c_str(),
+               s.cls.c_str(), ProcessImage(s.pid).c_str());
         PostMessageA(s.window, WM_CLOSE, 0, 0);
         EXPECT_TRUE(WaitGone(s.window, 10000));
     }

@@ -774,15 +774,20 @@ TEST_F(CreateShortcutTest, MissingTargetSavesOnlyWhenAccepted) {
     EXPECT_EQ(ReadAll(Link("dangling.lnk")) != "<missing>", result == 0);
 }
 
-// The link name goes to the shell as UTF-16 through the ANSI code page.
+// The link name goes to the shell as UTF-16 through the ANSI code page,
+// which the manifest makes UTF-8: characters of two, three and four bytes
+// (the last one two UTF-16 units), more units than a byte count would give
+// in no case.
 TEST_F(CreateShortcutTest, LinkNameIsConvertedThroughTheCodePage) {
-    if (GetACP() != 1252)
-        GTEST_SKIP() << "code page " << GetACP();
-    std::string link = Link("\x80 and \xE9.lnk"); // the euro sign is U+20AC, not U+0080
+    ASSERT_EQ(GetACP(), 65001u);
+    // "Ярлык 快捷 " and U+1F517 (link symbol)
+    std::string link = Link("\xD0\xAF\xD1\x80\xD0\xBB\xD1\x8B\xD0\xBA \xE5\xBF\xAB\xE6\x8D\xB7 "
+                            "\xF0\x9F\x94\x97.lnk");
     EXPECT_EQ(
         CreateShortcut(link.c_str(), Target("tool.exe").c_str(), nullptr, 0, nullptr, nullptr, 0),
         0);
-    EXPECT_NE(GetFileAttributesW(L"C:\\kr-tests\\links\\\x20AC and \xE9.lnk"),
+    EXPECT_NE(GetFileAttributesW(L"C:\\kr-tests\\links\\\x042F\x0440\x043B\x044B\x043A "
+                                 L"\x5FEB\x6377 \xD83D\xDD17.lnk"),
               INVALID_FILE_ATTRIBUTES);
     DeleteFileA(link.c_str());
 }

@@ -28,10 +28,11 @@ std::string Text(const Str& s) {
 }
 
 // A run of n letters: no "%", "$", separator or blank, so that a cut shows.
+// ASCII only: other bytes are no text in the program's code page (UTF-8).
 std::string Letters(size_t n, char first = 'a') {
     std::string t;
     for (size_t i = 0; i < n; i++)
-        t += static_cast<char>(first + i % 26);
+        t += static_cast<char>('a' + (first - 'a' + i) % 26);
     return t;
 }
 
@@ -205,6 +206,46 @@ TEST_F(LongPaths, LongTempFolderIsWholeOrEmpty) {
         }
     }
     EXPECT_GT(whole, 0u); // the short folders at least
+}
+
+// Folders named in other scripts: fewer than MAX_PATH characters, more than
+// MAX_PATH bytes in the program's code page (UTF-8), through environment
+// expansion, a folder token's registry value and the temporary folder.
+TEST_F(LongPaths, MultiByteFolderBeyondMaxPathBytesArrivesWhole) {
+    ASSERT_EQ(GetACP(), 65001u);
+    EnvironmentGuard tmp("TMP"), temp("TEMP");
+    const struct {
+        const char* script;
+        const char* character; // repeated
+        size_t count;
+    } kNames[] = {
+        {"Cyrillic, 2 bytes", "\xD0\x96", 150},
+        {"CJK, 3 bytes", "\xE4\xB8\xAD", 100},
+        {"emoji, 4 bytes and 2 UTF-16 units", "\xF0\x9F\x8E\x89", 70},
+    };
+    for (const auto& name : kNames) {
+        std::string folder = "C:\\";
+        for (size_t i = 0; i < name.count; i++)
+            folder += name.character;
+        ASSERT_GT(folder.size(), static_cast<size_t>(MAX_PATH));
+        ASSERT_TRUE(SetEnvironmentVariableA("KRLONGA", folder.c_str()));
+        ASSERT_TRUE(SetEnvironmentVariableA("TMP", folder.c_str()));
+        ASSERT_TRUE(SetEnvironmentVariableA("TEMP", folder.c_str()));
+        SetFolder(folder);
+        for (const Target& t : kTargets) {
+            SCOPED_TRACE(testing::Message() << name.script << " into " << t.name);
+            Str out(t.flags);
+            Prepare(out, t);
+            ExpandPathTokens(out, "%KRLONGA%\\f");
+            ExpectWhole(out, folder + "\\f");
+            Prepare(out, t);
+            ExpandPathTokens(out, "$KrLongFolder$\\f");
+            ExpectWhole(out, folder + "\\f");
+            Prepare(out, t);
+            EXPECT_TRUE(GetSpecialFolder("Temp", out));
+            ExpectWhole(out, folder);
+        }
+    }
 }
 
 // A token name of several hundred characters that names nothing: "$" and

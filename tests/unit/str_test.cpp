@@ -7,6 +7,10 @@
 
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "str.h"
 
 namespace {
@@ -544,6 +548,18 @@ TEST(StrToWide, ConvertsThroughTheAnsiCodePage) {
     EXPECT_EQ(t.data[1], 0);
     Str none;
     EXPECT_EQ(none.ToWide(nullptr), nullptr);
+}
+
+// The test program, like setup.exe, runs with UTF-8 as its ANSI code page:
+// one UTF-16 unit for two or three bytes, two for four.
+TEST(StrToWide, ConvertsMultiByteCharacters) {
+    ASSERT_EQ(GetACP(), 65001u);
+    Str s;
+    EXPECT_STREQ(s.ToWide("\xD0\xAF\xE5\xBF\xAB\xF0\x9F\x94\x97!"), L"\x042F\x5FEB\xD83D\xDD17!");
+    EXPECT_EQ(s.len, 10);
+    Set(s, "\xF0\x9F\x94\x97\xF0\x9F\x94\x97");
+    EXPECT_STREQ(s.ToWide(nullptr), L"\xD83D\xDD17\xD83D\xDD17");
+    EXPECT_EQ(s.len, 8);
 }
 #endif
 

@@ -57,8 +57,16 @@ TEST(VersionResource, ManifestAsksForElevationAndTheCurrentControls) {
     for (const char* needle :
          {"level=\"requireAdministrator\"", "Microsoft.Windows.Common-Controls",
           "version=\"6.0.0.0\"", ">true</dpiAware>", "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
-          "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+          "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+          "<activeCodePage xmlns=\"http://schemas.microsoft.com/SMI/2019/WindowsSettings\">UTF-8"
+          "</activeCodePage>"})
         EXPECT_NE(manifest.find(needle), std::string::npos) << needle;
+}
+
+// This program carries the same manifest: the system (Wine 8, Windows 10
+// version 1903 and later) made UTF-8 its ANSI code page.
+TEST(VersionResource, ManifestMakesUtf8TheCodePage) {
+    EXPECT_EQ(GetACP(), 65001u);
 }
 
 } // namespace
