@@ -20,7 +20,9 @@ fail() {
 
 [ -n "${KR_SIGN_PFX:-}" ] ||
     fail "KR_SIGN_PFX is not set: name the PKCS#12 (.pfx/.p12) file with the code-signing key, and its password in KR_SIGN_PASSWORD"
-[ -f "$KR_SIGN_PFX" ] && [ -r "$KR_SIGN_PFX" ] || fail "cannot read the PKCS#12 file $KR_SIGN_PFX"
+if [ ! -f "$KR_SIGN_PFX" ] || [ ! -r "$KR_SIGN_PFX" ]; then
+    fail "cannot read the PKCS#12 file $KR_SIGN_PFX"
+fi
 [ -f "$exe" ] || fail "no $exe to sign (build it first: make build)"
 command -v osslsigncode >/dev/null || fail "osslsigncode is missing (make bootstrap installs it)"
 
@@ -28,7 +30,7 @@ command -v osslsigncode >/dev/null || fail "osslsigncode is missing (make bootst
 # Signing it again would nest a second signature: sign the unsigned image.
 objdump=objdump
 command -v i686-w64-mingw32-objdump >/dev/null && objdump=i686-w64-mingw32-objdump
-if $objdump -p "$exe" | awk '/Security Directory/ { exit ($3 == "00000000") }'; then
+if $objdump -p "$exe" | awk 'BEGIN { unsigned = 1 } /Security Directory/ { unsigned = ($3 == "00000000") } END { exit unsigned }'; then
     fail "$exe is already signed (a fresh build gives the unsigned file; osslsigncode remove-signature strips it)"
 fi
 

@@ -90,5 +90,5 @@ if [ "$bits" = 32 ] && $objdump -d "$exe" | grep -q '%fs:'; then
     fail "code reaches the exception handler chain (fs): the NO_SEH mark would be false"
 fi
 
-echo "$exe: $bits-bit, DllCharacteristics:$(echo $set_flags | sed 's/^/ /'); ${count:-no fixups}"
+echo "$exe: $bits-bit, DllCharacteristics: $(echo "$set_flags" | tr '\n' ' ' | sed 's/ $//'); ${count:-no fixups}"
 [ "$failed" -eq 0 ]

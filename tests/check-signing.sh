@@ -39,7 +39,7 @@ cp signer.pfx unreadable.pfx
 chmod 000 unreadable.pfx
 
 # The unsigned deliverable (a signed one is first stripped).
-if i686-w64-mingw32-objdump -p "$dist/setup.exe" | awk '/Security Directory/ { exit ($3 == "00000000") }'; then
+if i686-w64-mingw32-objdump -p "$dist/setup.exe" | awk 'BEGIN { unsigned = 1 } /Security Directory/ { unsigned = ($3 == "00000000") } END { exit unsigned }'; then
     osslsigncode remove-signature -in "$dist/setup.exe" -out unsigned.exe >/dev/null
 else
     cp "$dist/setup.exe" unsigned.exe
@@ -103,6 +103,7 @@ osslsigncode verify -CAfile /dev/null -in setup.exe >/dev/null 2>&1 &&
 # One byte of code (file offset 0x500, inside .text) changed.
 cp setup.exe tampered.exe
 byte=$(od -An -tu1 -j 1280 -N 1 tampered.exe | tr -d ' ')
+# shellcheck disable=SC2059 # the format is the octal escape of the new byte
 printf "\\$(printf '%03o' $(((byte + 1) % 256)))" | dd of=tampered.exe bs=1 seek=1280 conv=notrunc 2>/dev/null
 cmp -s tampered.exe setup.exe && fail "the byte was not changed"
 if osslsigncode verify -CAfile ca.pem -in tampered.exe >/dev/null 2>&1; then
