@@ -11,7 +11,7 @@
 # The signature is made into a temporary file beside EXE and moved over it
 # only when signing succeeded: on any failure EXE is left as it was.
 set -eu
-exe=${1:-$(dirname "$0")/../build/i686/dist/setup.exe}
+exe=${1:-$(cd "$(dirname "$0")/.." && pwd)/build/i686/dist/setup.exe}
 
 fail() {
     echo "sign: $*" >&2

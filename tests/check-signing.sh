@@ -44,6 +44,7 @@ if i686-w64-mingw32-objdump -p "$dist/setup.exe" | awk 'BEGIN { unsigned = 1 } /
 else
     cp "$dist/setup.exe" unsigned.exe
 fi
+chmod 755 unsigned.exe # sign.sh must keep this mode
 
 failed=0
 fail() {
