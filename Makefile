@@ -7,7 +7,7 @@
 #   build/x86_64   only with ARCH=x86_64 (`make test ARCH=x86_64`): the same
 #                  sources for 64-bit Windows, an extra check
 
-.PHONY: all bootstrap build test run fuzz format clean
+.PHONY: all bootstrap build test run bench repro sign fuzz format clean
 
 all: build
 
@@ -27,6 +27,17 @@ run: build
 # stdout, no pass or fail.
 bench: build
 	@sh scripts/bench.sh
+
+# Builds the deliverable twice more from copies of the sources in two other
+# folders and compares them, and build/i686/dist, byte for byte.
+repro: build
+	@sh scripts/repro.sh
+
+# Signs build/i686/dist/setup.exe (Authenticode, SHA-256): KR_SIGN_PFX names
+# the PKCS#12 file, KR_SIGN_PASSWORD its password, KR_SIGN_TIMESTAMP_URL an
+# RFC 3161 time-stamp server (optional).
+sign: build
+	@sh scripts/sign.sh
 
 # The string layer's fuzz targets, natively, FUZZ_SECONDS each; the build and
 # the grown corpora are in build/fuzz.

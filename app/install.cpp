@@ -12,6 +12,10 @@
 #include "setup.h"
 #include "wintext.h"
 
+// One copy for the install and the uninstall.
+extern const char kShellFolders[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
 namespace {
 
 // What a file that was not copied does to the run.
@@ -75,9 +79,6 @@ const LinkRow kStartMenuLinks[] = {
     {"Help.lnk", "kr2help.hlp", nullptr, -1},
     {"Uninstall.lnk", "setup.exe", "uninstall", 1}, // icon group 104
 };
-
-const char kShellFolders[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 const char kRetryMessage[] =
     "Please retry. If you are installing from WinZip, try to close it, or just restore minimized "

@@ -75,7 +75,10 @@ int atexit(void (*function)()) {
 // Windows starts a 32-bit program on a 4-byte aligned stack.
 __attribute__((force_align_arg_pointer))
 #endif
-void WinMainCRTStartup() {
+// Only the image header names the entry point: `used` keeps the link-time
+// optimiser from dropping it as unreferenced.
+__attribute__((used)) void
+WinMainCRTStartup() {
     void (**last)() = __CTOR_LIST__ + 1;
     while (*last)
         last++;

@@ -36,6 +36,10 @@ int InstallFile(const char* name, bool backup, bool copyAsNew, bool keepExisting
 // Both paths exist as files with equal last-write time and low size.
 bool IsSameFile(const char* first, const char* second);
 
+// The key of the user's shell folders (Programs, StartUp) under
+// HKEY_CURRENT_USER.
+extern const char kShellFolders[];
+
 // Registry registration and its removal; the sound events are kSoundEvents.
 void RegisterProduct();
 void RegisterSoundEvent(const char* name, const char* label);

@@ -57,8 +57,6 @@ void Remove(const Removal& r) {
     }
 }
 
-const char kShellFolders[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char* const kStartMenuLinks[] = {"\\Kestrune.lnk", "\\Help.lnk", "\\Uninstall.lnk"};
 
 // Lets `call` (a Win32 path call: buffer, size in chars, result length or

@@ -50,6 +50,9 @@ function part(file, lib, obj) {
             member = lib "\t" obj
         return lib
     }
+    # The link-time optimiser's output: app/ and support/ as one unit.
+    if (file ~ /ltrans[0-9]*\.ltrans\.o$/)
+        return "app+support (LTO unit)"
     if (match(file, /[^\/]*\.o$/)) {
         member = "crt\t" substr(file, RSTART)
         return "crt (startup objects)"
@@ -152,7 +155,7 @@ END {
         ".idata", ".eh_fr", "other", "bytes"
     n = 0
     for (p in parts)
-        if (p ~ /^(app|support)\//)
+        if (p ~ /^(app|support)[\/+]/)
             keys[++n] = p
     sortkeys(n, 1)
     for (i = 1; i <= n; i++) {
@@ -162,12 +165,14 @@ END {
         group("= " g " (own code)", keys[i])
         own += total(keys[i])
     }
-    row("= app (own code)", "= app (own code)")
-    row("= support (own code)", "= support (own code)")
+    if (own > total("app+support (LTO unit)")) {
+        row("= app (own code)", "= app (own code)")
+        row("= support (own code)", "= support (own code)")
+    }
 
     n = 0
     for (p in parts)
-        if (p !~ /^(app|support)\// && p !~ /^(resources|base relocations|linker)/) {
+        if (p !~ /^(app|support)[\/+]/ && p !~ /^(resources|base relocations|linker)/) {
             keys[++n] = p
             value[p] = total(p)
             group("= C/C++ runtime and imports", p)

@@ -11,13 +11,21 @@ budget=32768
 objdump=i686-w64-mingw32-objdump
 
 size=$(stat -c %s "$exe")
+# A signature (make sign) is appended to the image and not counted: the
+# security directory gives the file offset where it starts.
+signature=$($objdump -p "$exe" | awk '/Security Directory/ { print $3 }')
+signed=""
+if [ -n "$signature" ] && [ "$signature" != 00000000 ]; then
+    signed=" (signed: the $((size - 0x$signature)) bytes of the signature are not counted)"
+    size=$((0x$signature))
+fi
 if [ "$size" -le "$budget" ]; then
     verdict="within the budget of $budget bytes (32 KiB) by $((budget - size)) bytes"
 else
     verdict="OVER the budget of $budget bytes (32 KiB) by $((size - budget)) bytes"
 fi
 echo "  $exe"
-echo "  $size bytes: $verdict"
+echo "  $size bytes: $verdict$signed"
 echo "  A minimal dialog program, same compile flags, with the usual C runtime startup:"
 echo "  $(stat -c %s "$minimal") bytes"
 echo
@@ -39,3 +47,40 @@ echo
 
 echo "  Bytes per part, as linked (i686 map file $(basename "$map")):"
 awk -v exe_size="$size" -f "$here/mapsize.awk" "$map"
+echo
+
+# The file grows in steps of the file alignment (512 bytes): the room left in
+# each section says how much a change may add before the file grows.
+echo "  Sections (bytes used, and room before the section takes 512 bytes more):"
+$objdump -h "$exe" | awk '/^ *[0-9]+ \./ { name = $2; size = $3 }
+    /CONTENTS/ && name != "" {
+        n = 0; s = tolower(size)
+        for (i = 1; i <= length(s); i++) n = n * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1
+        line = line sprintf(" %s %d (%d),", name, n, (512 - n % 512) % 512); name = ""
+    }
+    END { sub(/,$/, "", line); print " " line }'
+echo
+
+# Link-time optimisation merges the objects into one unit; their sizes as
+# compiled for the test libraries (one section per function, before the
+# optimiser inlines and drops code) still say where the bytes are.
+build=$(dirname "$map")
+if [ -f "$build/libapp.a" ] && [ -f "$build/libsupport.a" ]; then
+    echo "  Own code per object, as compiled for the test libraries (before link-time"
+    echo "  optimisation; .text, .rdata and .data sections, in bytes):"
+    for lib in app support; do
+        $objdump -h "$build/lib$lib.a" | awk -v lib="$lib" '
+            /file format/ { obj = $1; sub(/\.cpp\.obj:$/, "", obj) }
+            /^ *[0-9]+ \./ && $2 !~ /zzz$/ && $2 ~ /^\.(text|rdata|data)/ {
+                n = 0; s = tolower($3)
+                for (i = 1; i <= length(s); i++) n = n * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1
+                bytes[obj] += n; total += n
+            }
+            END {
+                line = ""
+                for (o in bytes) line = line sprintf(" %s %d,", o, bytes[o])
+                sub(/,$/, "", line)
+                printf "  %s/ %d:%s\n", lib, total, line
+            }' | fold -s -w 100 | sed 's/ *$//; 2,$s/^/        /'
+    done
+fi

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Checks the deliverable setup.exe: a 32-bit Windows GUI program whose import
-# table names only DLLs that Windows ships. Prints its size and imports.
+# table names only DLLs that Windows ships, with its exploit mitigations set
+# (check-pe.sh). Prints its size and imports.
 set -eu
 exe=$1/setup.exe
 [ -f "$exe" ] || { echo "missing $exe"; exit 1; }
@@ -15,3 +16,4 @@ for dll in $imports; do
     *) echo "imports a DLL that Windows does not ship: $dll"; exit 1 ;;
     esac
 done
+sh "$(dirname "$0")/check-pe.sh" "$exe"
