@@ -122,8 +122,13 @@ void DeleteStartMenuLinks(Str& folder, Str& item) {
         if (FindFile(item.data, FindFiles))
             (void)ShellDelete(item, true);
     }
+    // The folder goes for good, so only a search that ran to its end counts
+    // as finding no file. Windows ends a search early on an entry whose name
+    // does not fit the ANSI find data (a long name in UTF-8 may not): that
+    // file is the user's.
     item.AssignConcat(folder, "\\*.*");
-    if (!FindFile(item.data, FindFiles) && !HoldsSourceDir(folder))
+    if (!FindFile(item.data, FindFiles) && GetLastError() == ERROR_NO_MORE_FILES &&
+        !HoldsSourceDir(folder))
         (void)ShellDelete(folder, true); // subfolders go with it
 }
 
