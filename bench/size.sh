@@ -13,11 +13,11 @@ objdump=i686-w64-mingw32-objdump
 size=$(stat -c %s "$exe")
 # A signature (make sign) is appended to the image and not counted: the
 # security directory gives the file offset where it starts.
-signature=$($objdump -p "$exe" | awk '/Security Directory/ { print $3 }')
+signature=$(sh "$here/../scripts/signature-offset.sh" "$exe")
 signed=""
-if [ -n "$signature" ] && [ "$signature" != 00000000 ]; then
-    signed=" (signed: the $((size - 0x$signature)) bytes of the signature are not counted)"
-    size=$((0x$signature))
+if [ "$signature" != 0 ]; then
+    signed=" (signed: the $((size - signature)) bytes of the signature are not counted)"
+    size=$((signature))
 fi
 if [ "$size" -le "$budget" ]; then
     verdict="within the budget of $budget bytes (32 KiB) by $((budget - size)) bytes"
@@ -52,10 +52,14 @@ echo
 # The file grows in steps of the file alignment (512 bytes): the room left in
 # each section says how much a change may add before the file grows.
 echo "  Sections (bytes used, and room before the section takes 512 bytes more):"
-$objdump -h "$exe" | awk '/^ *[0-9]+ \./ { name = $2; size = $3 }
+# (awk here may be mawk, which reads no hexadecimal numbers.)
+hex='function hex(s, n, i) { s = tolower(s); n = 0
+    for (i = 1; i <= length(s); i++) n = n * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1
+    return n }'
+$objdump -h "$exe" | awk "$hex"'
+    /^ *[0-9]+ \./ { name = $2; size = $3 }
     /CONTENTS/ && name != "" {
-        n = 0; s = tolower(size)
-        for (i = 1; i <= length(s); i++) n = n * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1
+        n = hex(size)
         line = line sprintf(" %s %d (%d),", name, n, (512 - n % 512) % 512); name = ""
     }
     END { sub(/,$/, "", line); print " " line }'
@@ -69,11 +73,10 @@ if [ -f "$build/libapp.a" ] && [ -f "$build/libsupport.a" ]; then
     echo "  Own code per object, as compiled for the test libraries (before link-time"
     echo "  optimisation; .text, .rdata and .data sections, in bytes):"
     for lib in app support; do
-        $objdump -h "$build/lib$lib.a" | awk -v lib="$lib" '
+        $objdump -h "$build/lib$lib.a" | awk -v lib="$lib" "$hex"'
             /file format/ { obj = $1; sub(/\.cpp\.obj:$/, "", obj) }
             /^ *[0-9]+ \./ && $2 !~ /zzz$/ && $2 ~ /^\.(text|rdata|data)/ {
-                n = 0; s = tolower($3)
-                for (i = 1; i <= length(s); i++) n = n * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1
+                n = hex($3)
                 bytes[obj] += n; total += n
             }
             END {

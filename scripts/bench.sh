@@ -96,10 +96,7 @@ echo
 
 # Which build the Wine figures are of, and whether its CPU was emulated.
 if [ "$test_arch" = i686 ]; then
-    case $(scripts/emulate-i386.sh status) in
-    emulated) loader="32-bit Wine, CPU emulated by $(qemu-i386 --version | sed -n '1s/ (.*//p')" ;;
-    *) loader="32-bit Wine, native CPU" ;;
-    esac
+    loader=$(sh scripts/emulate-i386.sh describe)
 else
     loader="64-bit Wine, native CPU"
 fi

@@ -8,6 +8,8 @@
 #                            or when the kernel runs 32-bit programs itself
 #                            (KR_EMULATE_I386=1 sets it up even then)
 #   emulate-i386.sh status   prints native, emulated or unavailable
+#   emulate-i386.sh describe says so in words, for the reports of the tests
+#                            and the figures
 #   emulate-i386.sh remove   as root: undo the registration and the files
 #
 # What setup changes on the machine: qemu-user from Debian's
@@ -35,6 +37,10 @@ loader_runs() {
 # The sources of what goes into $lib, so that a changed source rebuilds it.
 stamp() {
     cat "$here/i386-emu/trapfix.c" "$here/i386-emu/run-i386.c" | sha256sum | cut -c1-64
+}
+
+built() {
+    [ -f "$lib/stamp" ] && [ "$(cat "$lib/stamp")" = "$(stamp)" ]
 }
 
 install_packages() {
@@ -65,7 +71,7 @@ LIST
 }
 
 build_files() {
-    [ -f "$lib/stamp" ] && [ "$(cat "$lib/stamp")" = "$(stamp)" ] && return 0
+    built && return 0
     mkdir -p "$lib"
     gcc -m32 -O2 -Wall -Wextra -shared -fPIC -o "$lib/trapfix.so.new" "$here/i386-emu/trapfix.c" -ldl
     gcc -O2 -Wall -Wextra -static -o "$lib/run-i386.new" "$here/i386-emu/run-i386.c" \
@@ -92,7 +98,7 @@ case "${1:-status}" in
 setup)
     if registered; then
         # In place since this boot: rebuild only what changed.
-        [ -f "$lib/stamp" ] && [ "$(cat "$lib/stamp")" = "$(stamp)" ] && exit 0
+        built && exit 0
     elif [ -z "${KR_EMULATE_I386:-}" ] && loader_runs; then
         exit 0
     fi
@@ -118,6 +124,15 @@ status)
         echo unavailable
     fi
     ;;
+describe)
+    if registered; then
+        echo "32-bit Wine, CPU emulated by $(qemu-i386 --version | sed -n '1s/ (.*//p')"
+    elif loader_runs; then
+        echo "32-bit Wine, native CPU"
+    else
+        echo "32-bit Wine does not start here"
+    fi
+    ;;
 remove)
     [ -f "$entry" ] && echo -1 >"$entry"
     rm -rf "$lib"
@@ -125,7 +140,7 @@ remove)
         "(apt-get remove qemu-user gcc-multilib; rm $backports; apt-get update)"
     ;;
 *)
-    echo "usage: $0 setup|status|remove" >&2
+    echo "usage: $0 setup|status|describe|remove" >&2
     exit 2
     ;;
 esac

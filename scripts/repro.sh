@@ -46,8 +46,7 @@ for file in "$first/build/i686/dist"/*; do
         differ=$((differ + 1))
     fi
     shipped=$dist/$name
-    if [ "$name" = setup.exe ] &&
-        i686-w64-mingw32-objdump -p "$shipped" | awk 'BEGIN { unsigned = 1 } /Security Directory/ { unsigned = ($3 == "00000000") } END { exit unsigned }'; then
+    if [ "$name" = setup.exe ] && [ "$(sh "$src/scripts/signature-offset.sh" "$shipped")" != 0 ]; then
         osslsigncode remove-signature -in "$shipped" -out "$work/unsigned.exe" >/dev/null
         shipped=$work/unsigned.exe
     fi

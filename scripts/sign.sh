@@ -28,9 +28,7 @@ command -v osslsigncode >/dev/null || fail "osslsigncode is missing (make bootst
 
 # A signed image names its signature in the header's security directory.
 # Signing it again would nest a second signature: sign the unsigned image.
-objdump=objdump
-command -v i686-w64-mingw32-objdump >/dev/null && objdump=i686-w64-mingw32-objdump
-if $objdump -p "$exe" | awk 'BEGIN { unsigned = 1 } /Security Directory/ { unsigned = ($3 == "00000000") } END { exit unsigned }'; then
+if [ "$(sh "$(dirname "$0")/signature-offset.sh" "$exe")" != 0 ]; then
     fail "$exe is already signed (a fresh build gives the unsigned file; osslsigncode remove-signature strips it)"
 fi
 

@@ -5,10 +5,9 @@ set -eu
 cd "$(dirname "$0")/.."
 arch=$(scripts/test-arch.sh)
 if [ "$arch" = i686 ]; then
-    how="32-bit loader $(scripts/emulate-i386.sh status)"
-    [ "$how" = "32-bit loader emulated" ] && how="$how by $(qemu-i386 --version | sed -n '1s/ (.*//p')"
+    how=$(sh scripts/emulate-i386.sh describe)
 else
-    how="64-bit loader"
+    how="64-bit Wine, native CPU"
 fi
 echo "test: running the $arch build under Wine ($how)"
 status=0

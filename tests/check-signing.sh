@@ -39,7 +39,7 @@ cp signer.pfx unreadable.pfx
 chmod 000 unreadable.pfx
 
 # The unsigned deliverable (a signed one is first stripped).
-if i686-w64-mingw32-objdump -p "$dist/setup.exe" | awk 'BEGIN { unsigned = 1 } /Security Directory/ { unsigned = ($3 == "00000000") } END { exit unsigned }'; then
+if [ "$(sh "$here/../scripts/signature-offset.sh" "$dist/setup.exe")" != 0 ]; then
     osslsigncode remove-signature -in "$dist/setup.exe" -out unsigned.exe >/dev/null
 else
     cp "$dist/setup.exe" unsigned.exe

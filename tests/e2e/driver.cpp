@@ -253,11 +253,17 @@ void ForgetInstall() {
         DeleteRegTree(HKEY_CURRENT_USER, std::string("AppEvents\\EventLabels\\") + e);
 }
 
+static const char kShellFolders[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
 std::string ShellFolder(const char* name) {
     std::string v;
-    RegRead(HKEY_CURRENT_USER,
-            "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", name, &v);
+    RegRead(HKEY_CURRENT_USER, kShellFolders, name, &v);
     return v;
+}
+
+void SetShellFolder(const char* name, const std::string& path) {
+    RegWrite(HKEY_CURRENT_USER, kShellFolders, name, path);
 }
 
 Link ReadLink(const std::string& path) {

@@ -53,8 +53,10 @@ void DeleteRegTree(HKEY root, const std::string& key);
 // Removes every registry entry an install writes (before and after a case).
 void ForgetInstall();
 
-// Explorer's shell folders as the program reads them.
+// Explorer's shell folders as the program reads them, and points one at
+// another folder.
 std::string ShellFolder(const char* name);
+void SetShellFolder(const char* name, const std::string& path);
 
 // A shell link read back through IShellLinkW.
 // `target` is the link's path text; `idListTarget` the path its item ID

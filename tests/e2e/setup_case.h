@@ -32,7 +32,7 @@ class SetupCase : public ::testing::Test {
         ForgetInstall();
         RemoveLinks();
         for (const SavedFolder& f : savedFolders_)
-            RegWrite(HKEY_CURRENT_USER, kShellFolders, f.name, f.path);
+            SetShellFolder(f.name, f.path);
         savedFolders_.clear();
     }
 
@@ -48,7 +48,7 @@ class SetupCase : public ::testing::Test {
             if (savedFolders_.size() < 2)
                 savedFolders_.push_back({f.name, ShellFolder(f.name)});
             MakeFolders(f.path);
-            RegWrite(HKEY_CURRENT_USER, kShellFolders, f.name, f.path);
+            SetShellFolder(f.name, f.path);
         }
     }
 
@@ -172,8 +172,6 @@ class SetupCase : public ::testing::Test {
         EXPECT_EQ(code, 0u);
     }
 
-    static constexpr const char* kShellFolders =
-        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
     struct SavedFolder {
         const char* name;
         std::string path;
