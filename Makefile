@@ -7,7 +7,7 @@
 #   build/x86_64   only with ARCH=x86_64 (`make test ARCH=x86_64`): the same
 #                  sources for 64-bit Windows, an extra check
 
-.PHONY: all bootstrap build test run bench repro sign fuzz format clean
+.PHONY: all bootstrap build test test-fresh run bench repro sign fuzz format clean
 
 all: build
 
@@ -19,6 +19,12 @@ build: bootstrap
 
 test: build
 	@sh scripts/test.sh
+
+# `make test` on a new minimal system of Debian RELEASE (12 or 13) made in
+# build/fresh with debootstrap, from a clone of the current commit; as
+# root. Downloads a system the first time: not part of CI.
+test-fresh:
+	@sh scripts/test-fresh.sh $(RELEASE)
 
 run: build
 	@sh scripts/run.sh

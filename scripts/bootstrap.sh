@@ -1,6 +1,8 @@
 #!/bin/sh
-# Installs what the build and the tests need on a Debian 12 machine, and
-# nothing when everything is already there. Safe to run again and again.
+# Installs what the build and the tests need on a Debian 12 or Debian 13
+# machine, and nothing when everything is already there. Safe to run again
+# and again. The package names are those both releases have; none names a
+# version.
 # Where the kernel refuses 32-bit programs it then sets up their emulation
 # (scripts/emulate-i386.sh), so that the 32-bit Wine loader, and with it the
 # deliverable, runs.
@@ -12,7 +14,7 @@ have_pkg() {
 }
 
 for pkg in g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i386 wine64 xvfb xauth \
-    x11-apps fonts-wine imagemagick liblnk-utils cmake make gcc clang libclang-rt-14-dev \
+    x11-apps fonts-wine imagemagick liblnk-utils cmake make gcc clang libclang-rt-dev \
     cppcheck clang-format googletest libbenchmark-dev hyperfine pev osslsigncode openssl; do
     have_pkg "$pkg" || need="$need $pkg"
 done

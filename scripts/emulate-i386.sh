@@ -12,9 +12,9 @@
 #                            and the figures
 #   emulate-i386.sh remove   as root: undo the registration and the files
 #
-# What setup changes on the machine: qemu-user from Debian's
-# bookworm-backports (bookworm's own 7.2 cannot run Wine) and gcc-multilib;
-# the source list /etc/apt/sources.list.d/kr-bookworm-backports.sources;
+# What setup changes on the machine: qemu-user (on Debian 12 from its
+# backports: its own 7.2 cannot run Wine) and gcc-multilib; there the source
+# list /etc/apt/sources.list.d/kr-bookworm-backports.sources;
 # /usr/local/lib/kr-i386/ (the interpreter wrapper and the trap-number
 # repair library, built from scripts/i386-emu/); the binfmt_misc entry
 # "kr-i386", which a reboot forgets and the next setup makes again.
@@ -23,7 +23,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 lib=/usr/local/lib/kr-i386
 binfmt=/proc/sys/fs/binfmt_misc
 entry=$binfmt/kr-i386
-backports=/etc/apt/sources.list.d/kr-bookworm-backports.sources
+# shellcheck disable=SC1091
+codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+backports=/etc/apt/sources.list.d/kr-$codename-backports.sources
 loader=/usr/lib/wine/wine
 
 registered() {
@@ -43,31 +45,45 @@ built() {
     [ -f "$lib/stamp" ] && [ "$(cat "$lib/stamp")" = "$(stamp)" ]
 }
 
+# Only qemu-user 8 or later runs Wine: Debian 13 has 10, Debian 12 has 7.2
+# and 10 in its backports. A release whose own is too old gets it from its
+# backports, through a source list that names this machine's own archive.
+qemu_ok() {
+    case $1 in
+    1:[89].* | 1:[1-9][0-9].*) return 0 ;;
+    *) return 1 ;;
+    esac
+}
+
 install_packages() {
     have=yes
     for pkg in qemu-user gcc-multilib; do
         dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || have=no
     done
-    # Only qemu-user 8 or later runs Wine; bookworm has 7.2.
-    case $(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null) in
-    1:[89].* | 1:[1-9][0-9].*) ;;
-    *) have=no ;;
-    esac
+    qemu_ok "$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null)" || have=no
     [ $have = yes ] && return 0
-    echo "emulate-i386: installing qemu-user (bookworm-backports) and gcc-multilib"
-    if [ ! -f "$backports" ]; then
-        cat >"$backports" <<'LIST'
-Types: deb
-URIs: http://deb.debian.org/debian
-Suites: bookworm-backports
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-LIST
-    fi
     export DEBIAN_FRONTEND=noninteractive
     apt-get -o DPkg::Lock::Timeout=600 update -qq
+    from=""
+    if ! qemu_ok "$(apt-cache policy qemu-user | sed -n 's/^ *Candidate: //p')"; then
+        suite=$codename-backports
+        if [ ! -f "$backports" ]; then
+            cat >"$backports" <<LIST
+Types: deb
+URIs: $(sh "$here/debian-mirror.sh")
+Suites: $suite
+Components: main
+LIST
+            keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+            [ ! -f $keyring ] || echo "Signed-By: $keyring" >>"$backports"
+            apt-get -o DPkg::Lock::Timeout=600 update -qq
+        fi
+        from="-t $suite"
+    fi
+    echo "emulate-i386: installing qemu-user${from:+ ($suite)} and gcc-multilib"
+    # shellcheck disable=SC2086
     apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends \
-        -t bookworm-backports qemu-user gcc-multilib >/dev/null
+        $from qemu-user gcc-multilib >/dev/null
 }
 
 build_files() {

@@ -1,0 +1,118 @@
+#!/bin/sh
+# `make test-fresh RELEASE=12|13`: the README's promise tried on a new
+# machine. Makes a minimal Debian system of that release (debootstrap
+# --variant=minbase, from this machine's own Debian archive) in
+# build/fresh/<release>/, installs there only what the README says to
+# install first (make, git), clones the current commit into it, runs
+# `make test` there and prints the result.
+#
+# The system made by debootstrap is kept (base/) and copied for each run
+# (root/), so that every run starts from a fresh system without downloading
+# one; the packages apt fetches are kept in apt-cache/ for the same reason.
+# The run lives in a mount and process namespace of its own: its mounts
+# (/proc, /sys, /dev, the cache, the repository) are never seen outside it,
+# and the kernel removes them, and ends every process of the run, on any way
+# out, an interrupt included. Needs root.
+set -eu
+cd "$(dirname "$0")/.."
+src=$(pwd)
+
+case "${1:-}" in
+12 | bookworm) release=12 codename=bookworm ;;
+13 | trixie) release=13 codename=trixie ;;
+*)
+    echo "usage: make test-fresh RELEASE=12|13 (or bookworm, trixie)" >&2
+    exit 2
+    ;;
+esac
+if [ "$(id -u)" != 0 ]; then
+    echo "test-fresh: debootstrap, chroot and the mounts need root" >&2
+    exit 1
+fi
+for tool in debootstrap unshare; do
+    if ! command -v $tool >/dev/null; then
+        echo "test-fresh: installing $tool"
+        DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq \
+            --no-install-recommends debootstrap util-linux >/dev/null
+    fi
+done
+
+dir=$src/build/fresh/$codename
+mkdir -p "$dir/apt-cache/partial"
+exec 9>"$dir/lock"
+if ! flock -n 9; then
+    echo "test-fresh: another run of Debian $release is using $dir" >&2
+    exit 1
+fi
+
+if [ ! -f "$dir/base/.complete" ]; then
+    mirror=$(sh scripts/debian-mirror.sh "$codename")
+    echo "test-fresh: making a minimal Debian $release ($codename) system from $mirror"
+    rm -rf "$dir/base"
+    debootstrap --variant=minbase "$codename" "$dir/base" "$mirror" >"$dir/debootstrap.log" 2>&1 || {
+        tail -n 20 "$dir/debootstrap.log" >&2
+        echo "test-fresh: debootstrap failed (whole log: $dir/debootstrap.log)" >&2
+        exit 1
+    }
+    touch "$dir/base/.complete"
+fi
+
+commit=$(git rev-parse HEAD)
+git_dir=$(cd "$(git rev-parse --git-common-dir)" && pwd)
+[ -z "$(git status --porcelain --untracked-files=no)" ] ||
+    echo "test-fresh: note: uncommitted changes are not part of the run, only $commit"
+
+# Only the host's own mount namespace can hold mounts under root/; none
+# are there (see above), so removing the last run's copy is safe.
+rm -rf "$dir/root"
+cp -a "$dir/base" "$dir/root"
+cp /etc/resolv.conf "$dir/root/etc/resolv.conf"
+mkdir -p "$dir/root/mnt/origin.git"
+
+# What a new user does on the new machine, as root, with a plain
+# environment: the first step the README gives, the clone, the test.
+cat >"$dir/root/fresh-run.sh" <<EOF
+set -eu
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq make git >/dev/null
+git clone -q /mnt/origin.git /root/kestrune-2-setup
+cd /root/kestrune-2-setup
+git checkout -q $commit
+make test
+EOF
+
+echo "test-fresh: Debian $release ($codename): make test of $(git log -1 --format='%h %s' | cut -c1-60)"
+echo "test-fresh: log in $dir/test.log"
+start=$(date +%s)
+status=0
+# shellcheck disable=SC2016 # the inner script takes its paths as arguments
+unshare --mount --propagation private --pid --fork --kill-child sh -eu -c '
+    root=$1
+    mount -t proc proc "$root/proc"
+    mount -t sysfs sysfs "$root/sys"
+    mount --rbind /dev "$root/dev"
+    mount --bind "$2" "$root/var/cache/apt/archives"
+    mount --bind "$3" "$root/mnt/origin.git"
+    mount -o remount,bind,ro "$root/mnt/origin.git"
+    exec chroot "$root" /usr/bin/env -i HOME=/root TERM=dumb \
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin sh /fresh-run.sh
+' fresh "$dir/root" "$dir/apt-cache" "$git_dir" </dev/null >"$dir/test.log" 2>&1 || status=$?
+seconds=$(($(date +%s) - start))
+
+# The run may have registered 32-bit emulation from inside the system; the
+# machine's own registration is made again so that it points at the
+# machine's own files.
+if [ -f /usr/local/lib/kr-i386/stamp ] && [ -f /proc/sys/fs/binfmt_misc/kr-i386 ]; then
+    echo -1 >/proc/sys/fs/binfmt_misc/kr-i386
+    sh scripts/emulate-i386.sh setup >/dev/null || true
+fi
+
+tail -n 15 "$dir/test.log"
+summary=$(grep -E 'tests passed, [0-9]+ tests failed out of' "$dir/test.log" | tail -n 1)
+if [ $status = 0 ]; then
+    echo "test-fresh: Debian $release ($codename) passed: ${summary:-make test succeeded} ($seconds s in all)"
+else
+    echo "test-fresh: Debian $release ($codename) FAILED, exit $status: ${summary:-see $dir/test.log} ($seconds s in all)"
+fi
+exit $status
