@@ -22,9 +22,10 @@ test: build
 
 # `make test` on a new minimal system of Debian RELEASE (12 or 13) made in
 # build/fresh with debootstrap, from a clone of the current commit; as
-# root. Downloads a system the first time: not part of CI.
+# root. Downloads a system the first time: not part of CI. TARGETS="test
+# bench" makes more there.
 test-fresh:
-	@sh scripts/test-fresh.sh $(RELEASE)
+	@sh scripts/test-fresh.sh $(RELEASE) $(TARGETS)
 
 run: build
 	@sh scripts/run.sh

@@ -4,7 +4,9 @@
 # --variant=minbase, from this machine's own Debian archive) in
 # build/fresh/<release>/, installs there only what the README says to
 # install first (make, git), clones the current commit into it, runs
-# `make test` there and prints the result.
+# `make test` there and prints the result. More arguments name other
+# targets to make there after the clone instead (`make test-fresh
+# RELEASE=13 TARGETS="test bench"`).
 #
 # The system made by debootstrap is kept (base/) and copied for each run
 # (root/), so that every run starts from a fresh system without downloading
@@ -25,6 +27,8 @@ case "${1:-}" in
     exit 2
     ;;
 esac
+shift
+targets=${*:-test}
 if [ "$(id -u)" != 0 ]; then
     echo "test-fresh: debootstrap, chroot and the mounts need root" >&2
     exit 1
@@ -79,10 +83,10 @@ apt-get install -y -qq make git >/dev/null
 git clone -q /mnt/origin.git /root/kestrune-2-setup
 cd /root/kestrune-2-setup
 git checkout -q $commit
-make test
+make $targets
 EOF
 
-echo "test-fresh: Debian $release ($codename): make test of $(git log -1 --format='%h %s' | cut -c1-60)"
+echo "test-fresh: Debian $release ($codename): make $targets of $(git log -1 --format='%h %s' | cut -c1-60)"
 echo "test-fresh: log in $dir/test.log"
 start=$(date +%s)
 status=0
