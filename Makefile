@@ -54,7 +54,7 @@ fuzz: bootstrap
 		sh tests/fuzz/run.sh build $$t $(FUZZ_SECONDS) || exit 1; done
 
 format:
-	clang-format -i scripts/i386-emu/*.c app/*.cpp app/*.h support/*.cpp support/*.h product/*.cpp tests/*/*.cpp tests/*/*.h 2>/dev/null || true
+	clang-format -i scripts/i386-emu/*.c tests/native/*.c app/*.cpp app/*.h support/*.cpp support/*.h product/*.cpp tests/*/*.cpp tests/*/*.h 2>/dev/null || true
 
 clean:
 	@for d in build/*/; do [ -x tests/wine-fixture.sh ] && tests/wine-fixture.sh stop "$$d" >/dev/null 2>&1; done; true

@@ -3,7 +3,8 @@
 # sources in two folders of different names and depths (a build path that
 # leaked into a file would show), and compares setup.exe and every stand-in
 # file of dist/ byte for byte between the two builds and with the
-# distribution folder already built. A signed setup.exe there is compared
+# distribution folder already built; a file that one of the three lacks
+# counts as a difference. A signed setup.exe there is compared
 # without its signature (osslsigncode remove-signature), as a user checks a
 # shipped file.
 # Usage: repro.sh [DIST_DIR [WORK_DIR]]
@@ -38,10 +39,23 @@ build_copy "$second"
 
 differ=0
 compared=0
-for file in "$first/build/i686/dist"/*; do
-    name=$(basename "$file")
+a=$first/build/i686/dist
+b=$second/build/i686/dist
+# Every name that any of the three folders holds: a file that only one of
+# them has is a difference as well.
+names=$(for folder in "$a" "$b" "$dist"; do ls -A "$folder"; done | sort -u)
+while IFS= read -r name; do
     compared=$((compared + 1))
-    if ! cmp -s "$file" "$second/build/i686/dist/$name"; then
+    missing=
+    for folder in "$a" "$b" "$dist"; do
+        [ -f "$folder/$name" ] || missing="$missing $folder"
+    done
+    if [ -n "$missing" ]; then
+        echo "not in every folder: $name (missing in$missing)"
+        differ=$((differ + 1))
+        continue
+    fi
+    if ! cmp -s "$a/$name" "$b/$name"; then
         echo "differs between two builds: $name"
         differ=$((differ + 1))
     fi
@@ -50,11 +64,13 @@ for file in "$first/build/i686/dist"/*; do
         osslsigncode remove-signature -in "$shipped" -out "$work/unsigned.exe" >/dev/null
         shipped=$work/unsigned.exe
     fi
-    if ! cmp -s "$file" "$shipped"; then
+    if ! cmp -s "$a/$name" "$shipped"; then
         echo "differs from $dist: $name"
         differ=$((differ + 1))
     fi
-done
+done <<NAMES
+$names
+NAMES
 
 echo "sha256 of setup.exe: $(sha256sum "$first/build/i686/dist/setup.exe" | cut -d' ' -f1)"
 echo "$compared files of dist/ compared between two builds and with $dist: $differ differences"

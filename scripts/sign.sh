@@ -29,22 +29,58 @@ command -v osslsigncode >/dev/null || fail "osslsigncode is missing (make bootst
 # A signed image names its signature in the header's security directory.
 # Signing it again would nest a second signature: sign the unsigned image.
 if [ "$(sh "$(dirname "$0")/signature-offset.sh" "$exe")" != 0 ]; then
-    fail "$exe is already signed (a fresh build gives the unsigned file; osslsigncode remove-signature strips it)"
+    fail "$exe is already signed (make build keeps a signed file: delete it and build again, or strip it with osslsigncode remove-signature)"
 fi
 
+# The temporary files go on every way out. dash runs no EXIT trap when a
+# signal ends it: each signal cleans up, then ends the script by itself
+# again, so that the caller sees the signal.
+tmp=
+err=
+cleanup() {
+    rm -f "$tmp" "$err"
+}
+trap cleanup EXIT
+trap 'cleanup; trap - HUP EXIT; kill -HUP $$' HUP
+trap 'cleanup; trap - INT EXIT; kill -INT $$' INT
+trap 'cleanup; trap - TERM EXIT; kill -TERM $$' TERM
 tmp=$(mktemp "$exe.sign.XXXXXX")
 err=$(mktemp)
-trap 'rm -f "$tmp" "$err"' EXIT
 rm -f "$tmp" # osslsigncode writes the output file itself
 
-set -- sign -pkcs12 "$KR_SIGN_PFX" -readpass - -h sha256 -n "Kestrune 2 Setup" -in "$exe" -out "$tmp"
+set -- sign -pkcs12 "$KR_SIGN_PFX" -h sha256 -n "Kestrune 2 Setup" -in "$exe" -out "$tmp"
 if [ -n "${KR_SIGN_TIMESTAMP_URL:-}" ]; then
     set -- "$@" -ts "$KR_SIGN_TIMESTAMP_URL"
 fi
-# The password goes through a pipe, never the command line (ps shows that).
-if ! printf '%s' "${KR_SIGN_PASSWORD:-}" | osslsigncode "$@" >"$err" 2>&1; then
-    if grep -qi 'pkcs12\|mac verify\|password\|decrypt' "$err"; then
-        fail "cannot open $KR_SIGN_PFX: wrong password (KR_SIGN_PASSWORD) or not a PKCS#12 file; $exe is unchanged"
+# The password goes through a pipe, never the command line (ps shows that)
+# nor a file. osslsigncode reads it from a file name: /dev/stdin works with
+# 2.5 (Debian 12) and 2.9 alike, where "-" means standard input only from
+# 2.9 on. It cannot read an empty password so (it refuses an empty file),
+# and it drops line breaks at the end of one.
+password=${KR_SIGN_PASSWORD:-}
+case $password in
+*"
+" | *"$(printf '\r')")
+    fail "KR_SIGN_PASSWORD ends in a line break, which osslsigncode would drop: remove it; $exe is unchanged"
+    ;;
+esac
+if [ -n "$password" ]; then
+    set -- "$@" -readpass /dev/stdin
+fi
+# printf is built into the shell: no process of its own shows the password.
+if ! printf '%s' "$password" | osslsigncode "$@" >"$err" 2>&1; then
+    # The texts of osslsigncode 2.5 and 2.9, with OpenSSL 3.
+    if grep -q 'mac verify failure' "$err"; then
+        if [ -n "$password" ]; then
+            fail "wrong password for $KR_SIGN_PFX (KR_SIGN_PASSWORD); $exe is unchanged"
+        fi
+        fail "$KR_SIGN_PFX needs a password: KR_SIGN_PASSWORD is empty; $exe is unchanged"
+    fi
+    if grep -q 'Failed to extract PKCS#12 data' "$err"; then
+        fail "$KR_SIGN_PFX is not a PKCS#12 file (.pfx/.p12 holding the key and its certificates); $exe is unchanged"
+    fi
+    if grep -q 'Failed to read PKCS#12 file' "$err"; then
+        fail "cannot read the PKCS#12 file $KR_SIGN_PFX; $exe is unchanged"
     fi
     if [ -n "${KR_SIGN_TIMESTAMP_URL:-}" ] && grep -qi 'timestamp' "$err"; then
         fail "the time-stamp server $KR_SIGN_TIMESTAMP_URL did not answer or refused; $exe is unchanged"

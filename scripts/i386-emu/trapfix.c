@@ -14,6 +14,7 @@
  * 32-bit ones get it again from the interpreter wrapper. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
+#include <errno.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
@@ -75,30 +76,53 @@ static SigactionFn Real(void) {
     return real_sigaction;
 }
 
+static int Handles(const struct sigaction* sa) {
+    return sa->sa_handler != SIG_DFL && sa->sa_handler != SIG_IGN;
+}
+
 int sigaction(int sig, const struct sigaction* act, struct sigaction* old) {
-    if (!Real())
+    if (!Real()) {
+        errno = ENOSYS;
         return -1;
+    }
     if (sig <= 0 || sig >= NSIG || !Repaired(sig))
         return real_sigaction(sig, act, old);
+    /* act and old may be the same structure: read the new action before
+     * anything writes the old one. */
+    struct sigaction wanted;
+    if (act)
+        wanted = *act;
+    const struct sigaction kept = installed[sig];
+    const int keptWrapped = wrapped[sig];
     struct sigaction previous;
     int result;
-    if (act && act->sa_handler != SIG_DFL && act->sa_handler != SIG_IGN) {
-        struct sigaction mine = *act;
+    if (act && Handles(&wanted)) {
+        /* Repair is live in the kernel from the call on: the program's
+         * handler must already be there for it, or a fault in between
+         * would go to the old one (or to none, and repeat for ever). */
+        installed[sig] = wanted;
+        wrapped[sig] = 1;
+        struct sigaction mine = wanted;
         mine.sa_flags |= SA_SIGINFO;
         mine.sa_sigaction = Repair;
         result = real_sigaction(sig, &mine, &previous);
     } else {
-        result = real_sigaction(sig, act, &previous);
+        /* Until the kernel has the default or ignoring action, Repair may
+         * still run and needs the old handler. */
+        result = real_sigaction(sig, act ? &wanted : NULL, &previous);
+        if (result == 0 && act) {
+            installed[sig] = wanted;
+            wrapped[sig] = 0;
+        }
     }
-    if (result != 0)
+    if (result != 0) {
+        installed[sig] = kept;
+        wrapped[sig] = keptWrapped;
         return result;
+    }
     /* The program sees its own handler, never ours. */
     if (old)
-        *old = wrapped[sig] ? installed[sig] : previous;
-    if (act) {
-        installed[sig] = *act;
-        wrapped[sig] = act->sa_handler != SIG_DFL && act->sa_handler != SIG_IGN;
-    }
+        *old = keptWrapped ? kept : previous;
     return 0;
 }
 

@@ -63,6 +63,32 @@ TEST(VersionResource, ManifestAsksForElevationAndTheCurrentControls) {
         EXPECT_NE(manifest.find(needle), std::string::npos) << needle;
 }
 
+// The resource compiler does not see the files a script names: after an edit
+// of the manifest alone, a build that missed it keeps the old one.
+TEST(VersionResource, ManifestIsTheSourceFile) {
+    char source[MAX_PATH] = {};
+    if (!GetEnvironmentVariableA("KR_SOURCE", source, MAX_PATH) || source[0] != '/')
+        GTEST_SKIP() << "KR_SOURCE does not name the source folder";
+    std::string path = std::string("Z:") + source + "/res/setup.manifest";
+    for (char& c : path)
+        c = c == '/' ? '\\' : c;
+    std::string file;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        file.append(buffer, got);
+    CloseHandle(h);
+
+    HMODULE self = GetModuleHandleA(nullptr);
+    HRSRC res = FindResourceA(self, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)); // RT_MANIFEST
+    ASSERT_NE(res, nullptr);
+    const char* text = static_cast<const char*>(LockResource(LoadResource(self, res)));
+    EXPECT_EQ(std::string(text, SizeofResource(self, res)), file);
+}
+
 // This program carries the same manifest: the system (Wine 8, Windows 10
 // version 1903 and later) made UTF-8 its ANSI code page.
 TEST(VersionResource, ManifestMakesUtf8TheCodePage) {
