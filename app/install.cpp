@@ -308,7 +308,7 @@ bool RunInstall() {
         PumpAndWait(500);
         SetCaption("Starting Kestrune");
         target.AssignConcat(DestDir, "kr.exe");
-        (void)ShellExecuteA(MainDialog, nullptr, target.data, "V", DestDir.data, SW_SHOWNORMAL);
+        ShellExecuteAsUser(MainDialog, target.data, "V", DestDir.data, SW_SHOWNORMAL);
     }
     return true;
 }
