@@ -121,6 +121,9 @@ struct Box {
 // Waits for a message box of the process other than `dialog`.
 Box WaitMessageBox(const Process& p, HWND dialog, DWORD ms = kWaitMs);
 
+// The key under HKEY_CURRENT_USER whose value "Log" names the stand-ins'
+// log file (product/standin.h).
+inline const char kStandInKey[] = "Software\\Kestrune stand-ins";
 // What the stand-in product recorded: one line per start,
 // "cmdline=<arguments>|cwd=<folder>|parent=<process id>|elevated=<0, 1, ?>".
 std::vector<std::string> StandinLog(const std::string& logPath);

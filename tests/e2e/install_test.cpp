@@ -184,6 +184,8 @@ TEST_F(Install, DefaultInstallPutsEverythingInPlaceAndStartsTheProduct) {
            "elevated %s\n",
            userRights.elevated, userRights.type, setupRights.elevated, setupRights.type,
            StartField(log[0], "elevated").c_str());
+    // Decided by a reading, never by a failed query.
+    EXPECT_NE(userRights.type, 0);
     if (userRights.type == TokenElevationTypeLimited) {
         EXPECT_EQ(setupRights.elevated, 1);
         EXPECT_EQ(StartField(log[0], "elevated"), "0") << log[0];
