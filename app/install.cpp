@@ -263,6 +263,26 @@ void CreateStartUpLink(Str& folder, Str& link, Str& target) {
 
 } // namespace
 
+// The size Windows' list of installed apps shows. Counted from the
+// destination, not from the copies of this run: the registration also runs
+// with the copy phase off, and a file kept by its policy (the user's own
+// "List.krl", a system library on NT 4) is as installed as a copied one.
+// Every file the plan names, each icon of "*.ico"; the sum of their bytes,
+// rounded up once to whole kilobytes, so a non-empty install never shows 0.
+DWORD InstalledKilobytes() {
+    ULONGLONG bytes = 0;
+    Str path;
+    for (const PlanStep& s : kPlan) {
+        if (s.action == Action::DeleteAndSummary)
+            continue;
+        path.AssignConcat(DestDir, s.file);
+        for (const char* found = FindFile(path.data, FindFiles); found;
+             found = FindFile(nullptr, FindFiles))
+            bytes += (ULONGLONG(FindFileData.nFileSizeHigh) << 32) | FindFileData.nFileSizeLow;
+    }
+    return static_cast<DWORD>((bytes + 1023) / 1024);
+}
+
 bool RunInstall() {
     CloseRunningApp();
     ShowWaitCursor();
@@ -288,7 +308,7 @@ bool RunInstall() {
         PumpAndWait(500);
         SetCaption("Starting Kestrune");
         target.AssignConcat(DestDir, "kr.exe");
-        (void)ShellExecuteA(MainDialog, nullptr, target.data, "V", DestDir.data, SW_SHOWNORMAL);
+        ShellExecuteAsUser(MainDialog, target.data, "V", DestDir.data, SW_SHOWNORMAL);
     }
     return true;
 }

@@ -17,6 +17,8 @@ enum class Data {
     InFolder,       // DestDir + text
     QuotedInFolder, // "\"" + DestDir + text: the text closes the quote
     SoundEvents,    // no value: the sound events are registered here
+    Flag,           // REG_DWORD 1
+    InstalledSize,  // REG_DWORD: kilobytes of the installed files
 };
 
 struct ProductValue {
@@ -39,6 +41,15 @@ const ProductValue kProductValues[] = {
     {HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName", Data::Literal, "Kestrune 2"},
     {HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", Data::QuotedInFolder,
      "setup.exe\" uninstall"},
+    // What Windows' list of installed apps shows beside the name; without
+    // NoModify and NoRepair it offers buttons that only run the uninstall.
+    {HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayIcon", Data::InFolder, "kr.exe,0"},
+    {HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", Data::Literal, "2.1.0"},
+    {HKEY_LOCAL_MACHINE, kUninstallKey, "Publisher", Data::Literal, "Tovak"},
+    {HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation", Data::InFolder, ""},
+    {HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize", Data::InstalledSize, nullptr},
+    {HKEY_LOCAL_MACHINE, kUninstallKey, "NoModify", Data::Flag, nullptr},
+    {HKEY_LOCAL_MACHINE, kUninstallKey, "NoRepair", Data::Flag, nullptr},
     {HKEY_CLASSES_ROOT, ".krl", "", Data::Literal, "krlfile"},
     {HKEY_CLASSES_ROOT, "krlfile", "", Data::Literal, "KR macro list"},
     {HKEY_CLASSES_ROOT, "krlfile\\DefaultIcon", "", Data::InFolder, "kr.exe,5"},
@@ -83,6 +94,11 @@ void RegisterProduct() {
         case Data::SoundEvents:
             for (const SoundEvent& event : kSoundEvents)
                 RegisterSoundEvent(event.name, event.label);
+            continue;
+        case Data::Flag:
+        case Data::InstalledSize:
+            (void)RegSetDword(row.data == Data::Flag ? 1 : InstalledKilobytes(), row.key, row.name,
+                              row.root);
             continue;
         }
         (void)RegSetString(value, row.key, row.name, row.root, REG_SZ);

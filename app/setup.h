@@ -33,6 +33,8 @@ void RunUninstall();
 // Installs one file (or wildcard) from SourceDir into DestDir under its
 // policy. 0 when in place, else the shell's non-zero code.
 int InstallFile(const char* name, bool backup, bool copyAsNew, bool keepExisting);
+// Kilobytes, rounded up, of the install plan's files as they lie in DestDir.
+DWORD InstalledKilobytes();
 // Both paths exist as files with equal last-write time and low size.
 bool IsSameFile(const char* first, const char* second);
 

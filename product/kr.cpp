@@ -1,9 +1,10 @@
 // Stand-in for Kestrune 2's main program. It shows what the installer has to
 // deal with: the editor window that is asked to close, the mutex that tells
-// when the program has ended, and the command line and working folder it was
-// started with, which it records for the tests.
+// when the program has ended, and the command line, working folder, parent
+// process and rights it was started with, which it records for the tests.
 #include <windows.h>
 #include <string.h>
+#include <tlhelp32.h>
 
 #include "standin.h"
 
@@ -49,9 +50,42 @@ char* AppendUtf8(char* p, const wchar_t* text) {
     return n > 0 ? p + n - 1 : p;
 }
 
-// "cmdline=<arguments>|cwd=<current folder>", in UTF-8 whatever the ANSI
-// code page: the installer may start the product in a folder named in any
-// script.
+// The id of the process that started this one, or 0 when unknown.
+DWORD ParentId() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD self = GetCurrentProcessId();
+    DWORD parent = 0;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
+        if (entry.th32ProcessID == self) {
+            parent = entry.th32ParentProcessID;
+            break;
+        }
+    }
+    CloseHandle(snapshot);
+    return parent;
+}
+
+// '1' when this process runs with an elevated token, '0' when not, '?' when
+// the system cannot tell (no elevation before Vista).
+char Elevated() {
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return '?';
+    TOKEN_ELEVATION elevation = {};
+    DWORD size;
+    BOOL known = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    CloseHandle(token);
+    return !known ? '?' : elevation.TokenIsElevated ? '1' : '0';
+}
+
+// "cmdline=<arguments>|cwd=<current folder>|parent=<process id>|elevated=<0,
+// 1 or ?>", in UTF-8 whatever the ANSI code page: the installer may start
+// the product in a folder named in any script.
 void RecordStart() {
     const wchar_t* args = Arguments(GetCommandLineW());
     DWORD cwdSize = GetCurrentDirectoryW(0, nullptr);
@@ -61,14 +95,15 @@ void RecordStart() {
     DWORD n = GetCurrentDirectoryW(cwdSize + 1, cwd);
     if (n == 0 || n > cwdSize)
         cwd[0] = 0;
-    size_t size = 3 * (lstrlenW(args) + lstrlenW(cwd)) + 32;
+    size_t size = 3 * (lstrlenW(args) + lstrlenW(cwd)) + 64;
     char* line = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size));
     if (line) {
         char* p = line;
         memcpy(p, "cmdline=", 8);
         p = AppendUtf8(p + 8, args);
         memcpy(p, "|cwd=", 5);
-        *AppendUtf8(p + 5, cwd) = 0;
+        p = AppendUtf8(p + 5, cwd);
+        wsprintfA(p, "|parent=%lu|elevated=%c", ParentId(), Elevated());
         StandInLog(line);
         HeapFree(GetProcessHeap(), 0, line);
     }

@@ -8,6 +8,13 @@ namespace {
 // Fills `path` with the log file's name; false when it cannot be had. Wide
 // calls: the folder may be named in a script the ANSI code page lacks.
 bool LogPath(wchar_t* path, DWORD size) {
+    // The registry first: a program started through the desktop shell has
+    // the shell's environment, not that of whoever asked for the start.
+    DWORD bytes = size * sizeof(wchar_t);
+    if (RegGetValueW(HKEY_CURRENT_USER, kStandInKey, L"Log", RRF_RT_REG_SZ, nullptr, path,
+                     &bytes) == ERROR_SUCCESS &&
+        path[0])
+        return true;
     DWORD n = GetEnvironmentVariableW(L"KR_STANDIN_LOG", path, size);
     if (n != 0 && n < size)
         return true;

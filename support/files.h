@@ -27,6 +27,14 @@ int ShellFileOp(Str& from, Str& to, UINT operation, bool renameOnCollision, bool
 // Delete through SHFileOperationA: to the Recycle Bin unless `permanent`.
 int ShellDelete(Str& path, bool permanent);
 
+// Starts `file` with the default verb, as ShellExecuteA does. When this
+// program runs elevated, the desktop shell starts it instead, so that it runs
+// with the rights of the user the shell runs for, not with this program's
+// administrator token; where the shell cannot be asked (no desktop shell, a
+// Windows without elevation), ShellExecuteA starts it. Nothing is reported.
+void ShellExecuteAsUser(HWND owner, const char* file, const char* parameters, const char* directory,
+                        int show);
+
 // Creates a shell link. 0 when saved; 2 CoCreateInstance, 3 SetPath,
 // 4 SetArguments, 5 QueryInterface(IPersistFile), 6 Save failed.
 int CreateShortcut(const char* linkPath, const char* target, const char* iconFile, int iconIndex,

@@ -6,6 +6,19 @@ namespace {
 
 const int32_t kFirstReadSize = 300;
 
+// Creates or opens the key and stores `size` bytes of `data`: the size, or 0.
+int32_t SetValue(const char* keyPath, const char* valueName, HKEY root, DWORD type,
+                 const void* data, DWORD size) {
+    HKEY key;
+    DWORD disposition;
+    if (RegCreateKeyExA(root, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
+                        &key, &disposition) != ERROR_SUCCESS)
+        return 0;
+    LONG rc = RegSetValueExA(key, valueName, 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS ? static_cast<int32_t>(size) : 0;
+}
+
 } // namespace
 
 int32_t RegGetString(Str& out, const char* keyPath, const char* valueName, const char* defaultText,
@@ -54,16 +67,12 @@ int32_t RegGetString(Str& out, const char* keyPath, const char* valueName, const
 
 int32_t RegSetString(const Str& value, const char* keyPath, const char* valueName, HKEY root,
                      DWORD type) {
-    HKEY key;
-    DWORD disposition;
-    if (RegCreateKeyExA(root, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
-                        &key, &disposition) != ERROR_SUCCESS)
-        return 0;
-    const char* text = value.data ? value.data : "";
-    LONG rc = RegSetValueExA(key, valueName, 0, type, reinterpret_cast<const BYTE*>(text),
-                             static_cast<DWORD>(value.len) + 1);
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS ? value.len + 1 : 0;
+    return SetValue(keyPath, valueName, root, type, value.data ? value.data : "",
+                    static_cast<DWORD>(value.len) + 1);
+}
+
+int32_t RegSetDword(DWORD value, const char* keyPath, const char* valueName, HKEY root) {
+    return SetValue(keyPath, valueName, root, REG_DWORD, &value, sizeof value);
 }
 
 int RegRemoveValue(const char* keyPath, const char* valueName, HKEY root) {

@@ -18,6 +18,9 @@ int32_t RegGetString(Str& out, const char* keyPath, const char* valueName, const
 // bytes written (length + 1) or 0.
 int32_t RegSetString(const Str& value, const char* keyPath, const char* valueName, HKEY root,
                      DWORD type);
+// Creates the key if needed and stores `value` as a REG_DWORD. Returns the
+// bytes written (4) or 0.
+int32_t RegSetDword(DWORD value, const char* keyPath, const char* valueName, HKEY root);
 // 1 when the value was deleted, else 0.
 int RegRemoveValue(const char* keyPath, const char* valueName, HKEY root);
 // Deletes `name` one level below `parentPath` (never its subkeys). With

@@ -12,7 +12,7 @@ imports=$($objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | s
 echo "setup.exe: $(stat -c %s "$exe") bytes; imports: $(echo $imports)"
 for dll in $imports; do
     case $dll in
-    kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | shell32.dll | ole32.dll | msvcrt.dll | comctl32.dll) ;;
+    kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | shell32.dll | ole32.dll | oleaut32.dll | msvcrt.dll | comctl32.dll) ;;
     *) echo "imports a DLL that Windows does not ship: $dll"; exit 1 ;;
     esac
 done

@@ -1,6 +1,7 @@
 // The stand-in product holds up its side of the installer's closing protocol
-// and records what the end-to-end tests read back: the arguments and working
-// folder of each start, and the previous version's quit message.
+// and records what the end-to-end tests read back: the arguments, working
+// folder, parent process and rights of each start, and the previous
+// version's quit message.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -166,6 +167,21 @@ std::vector<std::string> WaitForLines(const std::string& path, size_t count) {
     return lines;
 }
 
+// What the stand-in records of a start by this test: it is this process's
+// child, and carries this process's token.
+std::string StartedByUs() {
+    char elevated = '?';
+    HANDLE token;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        TOKEN_ELEVATION e = {};
+        DWORD size;
+        if (GetTokenInformation(token, TokenElevation, &e, sizeof e, &size))
+            elevated = e.TokenIsElevated ? '1' : '0';
+        CloseHandle(token);
+    }
+    return "|parent=" + std::to_string(GetCurrentProcessId()) + "|elevated=" + elevated;
+}
+
 // The installer's own request: WM_CLOSE with wParam 1, sent with a time-out.
 void AskToClose(HWND wnd) {
     DWORD_PTR result;
@@ -194,7 +210,8 @@ TEST(StandInKr, RecordsArgumentsAndFolderOfEveryStart) {
         // Lines are appended: every earlier start's line is still there.
         std::vector<std::string> lines = WaitForLines(work.File("log.txt"), ++n);
         ASSERT_EQ(lines.size(), n);
-        EXPECT_EQ(lines.back(), std::string("cmdline=") + c.recorded + "|cwd=" + work.dir());
+        EXPECT_EQ(lines.back(),
+                  std::string("cmdline=") + c.recorded + "|cwd=" + work.dir() + StartedByUs());
         HWND wnd = kr.Window("KR_Editor");
         ASSERT_TRUE(wnd);
         AskToClose(wnd);
@@ -235,7 +252,7 @@ TEST(StandInKr, LogsBesideItselfWithoutTheVariable) {
     ASSERT_TRUE(kr.Start("\"" + work.File("kr.exe") + "\" S", cwd.dir()));
     std::vector<std::string> lines = WaitForLines(work.File("kr-started.txt"), 1);
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0], "cmdline=S|cwd=" + cwd.dir());
+    EXPECT_EQ(lines[0], "cmdline=S|cwd=" + cwd.dir() + StartedByUs());
     EXPECT_EQ(LogLines(cwd.File("kr-started.txt")).size(), 0u);
     HWND wnd = kr.Window("KR_Editor");
     ASSERT_TRUE(wnd);

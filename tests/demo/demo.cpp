@@ -1,16 +1,20 @@
 // The unattended demonstration: drives setup.exe the way a user would and
 // prints what it shows and what it did: the install dialog and a cancel, an
 // install into C:\kr-demo, a second install over changed macro lists (the
-// "Info" summary), and the uninstall from the installed copy. Screenshots
-// are saved as BMP files in the folder given as the second argument (the
+// "Info" summary), Wine's own Add/Remove Programs listing the product, and
+// the uninstall from the installed copy, after which the list no longer
+// shows it. Screenshots are saved as BMP files in the folder given as the second argument (the
 // caller converts them). It starts by removing what an earlier run left, so
 // it can run again and again.
 //
 // Usage: demo.exe DIST_DIR SHOT_DIR
 #include <stdio.h>
+#include <string.h>
 
 #include "driver.h"
 #include "resource.h"
+
+#include <commctrl.h> // after windows.h (driver.h)
 
 using namespace e2e;
 
@@ -79,6 +83,13 @@ std::vector<Entry> ProductEntries() {
         {HKEY_LOCAL_MACHINE, "HKLM", "Software\\Microsoft\\Windows\\Help", "kr2help.hlp"},
         {HKEY_LOCAL_MACHINE, "HKLM", kUninstall, "DisplayName"},
         {HKEY_LOCAL_MACHINE, "HKLM", kUninstall, "UninstallString"},
+        {HKEY_LOCAL_MACHINE, "HKLM", kUninstall, "DisplayIcon"},
+        {HKEY_LOCAL_MACHINE, "HKLM", kUninstall, "DisplayVersion"},
+        {HKEY_LOCAL_MACHINE, "HKLM", kUninstall, "Publisher"},
+        {HKEY_LOCAL_MACHINE, "HKLM", kUninstall, "InstallLocation"},
+        {HKEY_LOCAL_MACHINE, "HKLM", kUninstall, "EstimatedSize"},
+        {HKEY_LOCAL_MACHINE, "HKLM", kUninstall, "NoModify"},
+        {HKEY_LOCAL_MACHINE, "HKLM", kUninstall, "NoRepair"},
         {HKEY_CLASSES_ROOT, "HKCR", ".krl", ""},
         {HKEY_CLASSES_ROOT, "HKCR", "krlfile", ""},
         {HKEY_CLASSES_ROOT, "HKCR", "krlfile\\DefaultIcon", ""},
@@ -188,6 +199,79 @@ bool RunToEnd(Process& setup, HWND dialog, const char* shotCaption, const char* 
     return false;
 }
 
+BOOL CALLBACK FindListView(HWND child, LPARAM found) {
+    char cls[32] = "";
+    GetClassNameA(child, cls, sizeof cls);
+    if (lstrcmpiA(cls, "SysListView32") != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = child;
+    return FALSE;
+}
+
+// Wine's own Add/Remove Programs (control.exe appwiz.cpl), as a user opens
+// it: prints the rows of its list (name, publisher, version), selects the
+// row of `select` if it is there, saves a screenshot when `shot` is given,
+// and closes it. The list lives in another process: its items are read
+// through a buffer in that process's memory.
+void ShowAppsList(const char* select, const char* shot) {
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, sizeof system);
+    Process control;
+    if (!control.Start(std::string(system) + "\\control.exe", "appwiz.cpl")) {
+        printf("  control.exe did not start\n");
+        return;
+    }
+    HWND sheet = control.WaitWindow("#32770", "Add/Remove Programs");
+    HWND list = nullptr;
+    if (sheet)
+        EnumChildWindows(sheet, FindListView, reinterpret_cast<LPARAM>(&list));
+    if (!list) {
+        printf("  Add/Remove Programs did not appear\n");
+        return;
+    }
+    Sleep(1000); // the list fills after the window shows
+    struct Remote {
+        LVITEMW item;
+        wchar_t text[260];
+    };
+    auto* remote = static_cast<Remote*>(
+        VirtualAllocEx(control.Handle(), nullptr, sizeof(Remote), MEM_COMMIT, PAGE_READWRITE));
+    int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    printf("  Add/Remove Programs lists %d program%s (name | publisher | version):\n", rows,
+           rows == 1 ? "" : "s");
+    for (int row = 0; remote && row < rows; row++) {
+        std::string line;
+        for (int column = 0; column < 3; column++) {
+            Remote local = {};
+            local.item.iSubItem = column;
+            local.item.pszText = remote->text;
+            local.item.cchTextMax = 260;
+            WriteProcessMemory(control.Handle(), remote, &local, sizeof local, nullptr);
+            SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote));
+            ReadProcessMemory(control.Handle(), remote, &local, sizeof local, nullptr);
+            local.text[259] = 0;
+            line += (column ? " | " : "") + Utf8(local.text);
+        }
+        printf("    %s\n", line.c_str());
+        if (select && line.compare(0, strlen(select) + 3, std::string(select) + " | ") == 0) {
+            Remote local = {};
+            local.item.stateMask = local.item.state = LVIS_SELECTED | LVIS_FOCUSED;
+            WriteProcessMemory(control.Handle(), remote, &local, sizeof local, nullptr);
+            SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote));
+        }
+    }
+    if (remote)
+        VirtualFreeEx(control.Handle(), remote, 0, MEM_RELEASE);
+    if (shot) {
+        Sleep(300);
+        Screenshot(sheet, shot);
+    }
+    PostMessageA(sheet, WM_CLOSE, 0, 0);
+    DWORD code;
+    if (!control.Wait(kWaitMs, &code))
+        control.Kill();
+}
+
 bool Install(const std::string& dist, const char* shotCaption, const char* shot) {
     Process setup;
     if (!setup.Start(dist + "\\setup.exe", "", dist)) {
@@ -243,7 +327,7 @@ int main(int argc, char** argv) {
     std::string log = std::string(kDemoRoot) + "\\standin.log";
     CleanUp();
     MakeFolders(kDemoRoot);
-    SetEnvironmentVariableA("KR_STANDIN_LOG", log.c_str()); // inherited by setup and kr.exe
+    RegWrite(HKEY_CURRENT_USER, kStandInKey, "Log", log); // read by kr.exe
 
     printf("\nInstalling into %s:\n", kDest);
     if (!Install(dist, nullptr, nullptr))
@@ -253,7 +337,11 @@ int main(int argc, char** argv) {
     printf("Registry values written:\n");
     for (const Entry& e : ProductEntries()) {
         std::string v;
-        if (RegRead(e.root, e.key, e.value, &v))
+        DWORD type = 0;
+        if (RegRead(e.root, e.key, e.value, &v, &type) && type == REG_DWORD && v.size() == 4)
+            printf("  %s = %lu (REG_DWORD)\n", EntryName(e).c_str(),
+                   static_cast<unsigned long>(*reinterpret_cast<const DWORD*>(v.data())));
+        else if (type != 0)
             printf("  %s = %s\n", EntryName(e).c_str(), v.c_str());
         else
             printf("  %s is missing\n", EntryName(e).c_str());
@@ -276,6 +364,8 @@ int main(int argc, char** argv) {
     CloseProduct();
     printf("The stand-in product recorded:\n");
     PrintStandinLog(log);
+    printf("Windows' list of installed programs:\n");
+    ShowAppsList("Kestrune 2", "apps-list");
 
     printf("\nChanging System.krl and List.krl in %s, then installing again:\n", kDest);
     for (const char* name : {"System.krl", "List.krl"}) {
@@ -338,7 +428,10 @@ int main(int argc, char** argv) {
         printf("  %s %s\n", path.c_str(), FileExists(path) ? "is still there" : "removed");
     printf("  %s %s\n", MenuFolder().c_str(),
            FolderExists(MenuFolder()) ? "is still there" : "removed");
+    printf("Windows' list of installed programs:\n");
+    ShowAppsList(nullptr, nullptr);
     printf("Left for the user to delete (%s):\n", kDest);
     PrintFiles(kDest, "  ");
+    DeleteRegTree(HKEY_CURRENT_USER, kStandInKey);
     return 0;
 }

@@ -469,4 +469,33 @@ std::vector<std::string> StandinLog(const std::string& logPath) {
     return lines;
 }
 
+std::string StartPlace(const std::string& line) {
+    return line.substr(0, line.find("|parent="));
+}
+
+std::string StartField(const std::string& line, const std::string& name) {
+    std::string key = "|" + name + "=";
+    size_t at = line.find(key);
+    if (at == std::string::npos)
+        return "";
+    at += key.size();
+    return line.substr(at, line.find('|', at) - at);
+}
+
+TokenRights RightsOf(HANDLE process) {
+    TokenRights rights;
+    HANDLE token;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &token))
+        return rights;
+    TOKEN_ELEVATION elevation = {};
+    TOKEN_ELEVATION_TYPE type = {};
+    DWORD size;
+    if (GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size))
+        rights.elevated = elevation.TokenIsElevated ? 1 : 0;
+    if (GetTokenInformation(token, TokenElevationType, &type, sizeof type, &size))
+        rights.type = type;
+    CloseHandle(token);
+    return rights;
+}
+
 } // namespace e2e

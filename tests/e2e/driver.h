@@ -83,6 +83,7 @@ class Process {
     bool Wait(DWORD ms, DWORD* code);
     void Kill();
     DWORD Id() const { return pid_; }
+    HANDLE Handle() const { return process_; }
 
     // The first visible top-level window of this process with the class and
     // caption given (null caption: any), waiting up to `ms`.
@@ -120,7 +121,23 @@ struct Box {
 // Waits for a message box of the process other than `dialog`.
 Box WaitMessageBox(const Process& p, HWND dialog, DWORD ms = kWaitMs);
 
-// What the stand-in product recorded: one line per start.
+// The key under HKEY_CURRENT_USER whose value "Log" names the stand-ins'
+// log file (product/standin.h).
+inline const char kStandInKey[] = "Software\\Kestrune stand-ins";
+// What the stand-in product recorded: one line per start,
+// "cmdline=<arguments>|cwd=<folder>|parent=<process id>|elevated=<0, 1, ?>".
 std::vector<std::string> StandinLog(const std::string& logPath);
+// A start line's arguments and folder: the line up to its "|parent=".
+std::string StartPlace(const std::string& line);
+// The text of one field of a start line ("parent", "elevated"); "" when the
+// line has none.
+std::string StartField(const std::string& line, const std::string& name);
+
+// The rights a process's token carries, as Windows reports them.
+struct TokenRights {
+    int elevated = -1; // TokenIsElevated: 1 or 0; -1 when it cannot be read
+    int type = 0;      // TokenElevationType: 1 default, 2 full, 3 limited; 0 unknown
+};
+TokenRights RightsOf(HANDLE process);
 
 } // namespace e2e

@@ -267,11 +267,20 @@ class InstallCase : public SetupCase {
     }
 
     // The product was started from `dest` with "V": its log's last line.
+    // setup.exe runs elevated and starts it through the desktop shell, so
+    // it is not setup.exe's child: it runs with the rights of the user.
     void ExpectStarted(const std::string& dest, size_t lines = 1) {
         ASSERT_TRUE(WaitStandin()) << "the product was not started";
         std::vector<std::string> log = WaitStandinLog(lines);
         ASSERT_EQ(log.size(), lines);
-        EXPECT_EQ(log.back(), "cmdline=V|cwd=" + Trimmed(dest + "\\"));
+        EXPECT_EQ(StartPlace(log.back()), "cmdline=V|cwd=" + Trimmed(dest + "\\"));
+        ExpectNotSetupsChild(log.back());
+    }
+    void ExpectNotSetupsChild(const std::string& line) const {
+        std::string parent = StartField(line, "parent");
+        EXPECT_NE(parent, "") << line;
+        EXPECT_NE(parent, "0") << line;
+        EXPECT_NE(parent, std::to_string(setup_.Id())) << "started by setup.exe: " << line;
     }
     // Nothing started: the program has ended (or stopped), and a start it
     // had made would be seen within this bound.

@@ -139,7 +139,9 @@ TEST_F(Reinstall, ClosesTheProductRunningFromTheFolderBeforeReplacingIt) {
     Process product;
     ASSERT_TRUE(product.Start(dest + "\\kr.exe", "", dest));
     ASSERT_TRUE(WaitStandin());
-    ASSERT_EQ(WaitStandinLog(1), std::vector<std::string>{"cmdline=|cwd=" + dest});
+    std::vector<std::string> log = WaitStandinLog(1);
+    ASSERT_EQ(log.size(), 1u);
+    ASSERT_EQ(StartPlace(log[0]), "cmdline=|cwd=" + dest);
 
     Run run = InstallWith(dest, kCopy | kStart);
     ExpectCompleted(run);

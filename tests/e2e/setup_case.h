@@ -24,6 +24,10 @@ class SetupCase : public ::testing::Test {
         std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         dist_ = FreshDist(name);
         log_ = dist_ + "\\..\\standin.log";
+        // The product that setup.exe starts through the desktop shell has
+        // the shell's environment: it finds its log through the registry.
+        // Programs the case starts itself inherit the variable.
+        RegWrite(HKEY_CURRENT_USER, kStandInKey, "Log", log_);
         SetEnvironmentVariableA("KR_STANDIN_LOG", log_.c_str());
     }
     void TearDown() override {
@@ -34,6 +38,7 @@ class SetupCase : public ::testing::Test {
         for (const SavedFolder& f : savedFolders_)
             SetShellFolder(f.name, f.path);
         savedFolders_.clear();
+        DeleteRegTree(HKEY_CURRENT_USER, kStandInKey);
     }
 
     // Points Explorer's "Programs" and "StartUp" folders, as the program

@@ -28,8 +28,13 @@ struct Expected {
     HKEY root;
     std::string key;
     std::string name;
-    std::string data;
+    std::string data; // the text, without its NUL; for REG_DWORD the four bytes
+    DWORD type = REG_SZ;
 };
+
+std::string Dword(DWORD n) {
+    return std::string(reinterpret_cast<const char*>(&n), sizeof n);
+}
 
 // Every value RegisterProduct writes, for a destination folder `dir` that
 // ends with a backslash and whose folder text is `folder`.
@@ -38,6 +43,12 @@ std::vector<Expected> ExpectedValues(const std::string& dir, const std::string& 
         {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\Help", "kr2help.hlp", folder},
         {HKEY_LOCAL_MACHINE, kUninstall, "DisplayName", "Kestrune 2"},
         {HKEY_LOCAL_MACHINE, kUninstall, "UninstallString", "\"" + dir + "setup.exe\" uninstall"},
+        {HKEY_LOCAL_MACHINE, kUninstall, "DisplayIcon", dir + "kr.exe,0"},
+        {HKEY_LOCAL_MACHINE, kUninstall, "DisplayVersion", "2.1.0"},
+        {HKEY_LOCAL_MACHINE, kUninstall, "Publisher", "Tovak"},
+        {HKEY_LOCAL_MACHINE, kUninstall, "InstallLocation", dir},
+        {HKEY_LOCAL_MACHINE, kUninstall, "NoModify", Dword(1), REG_DWORD},
+        {HKEY_LOCAL_MACHINE, kUninstall, "NoRepair", Dword(1), REG_DWORD},
         {HKEY_CLASSES_ROOT, ".krl", "", "krlfile"},
         {HKEY_CLASSES_ROOT, "krlfile", "", "KR macro list"},
         {HKEY_CLASSES_ROOT, "krlfile\\DefaultIcon", "", dir + "kr.exe,5"},
@@ -151,9 +162,8 @@ class Registration : public ::testing::Test {
             DWORD type = 0;
             std::string data;
             ASSERT_TRUE(ReadValue(e.root, e.key, e.name, &type, &data));
-            EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-            EXPECT_EQ(data.size(), e.data.size() + 1);
-            EXPECT_EQ(data, e.data + '\0');
+            EXPECT_EQ(type, e.type);
+            EXPECT_EQ(data, e.type == REG_SZ ? e.data + '\0' : e.data);
         }
     }
     Str savedDest_;
@@ -178,7 +188,7 @@ TEST_F(Registration, WritesEveryValue) {
             std::string key;
             KeyCounts counts;
         } shapes[] = {
-            {HKEY_LOCAL_MACHINE, kUninstall, {0, 2}},
+            {HKEY_LOCAL_MACHINE, kUninstall, {0, 9}}, // EstimatedSize besides the table
             {HKEY_CLASSES_ROOT, ".krl", {0, 1}},
             {HKEY_CLASSES_ROOT, "krlfile", {2, 1}},
             {HKEY_CLASSES_ROOT, "krlfile\\Shell", {2, 1}},
@@ -254,6 +264,62 @@ TEST_F(Registration, SecondRegistrationOverwritesOnlyItsOwn) {
     EXPECT_EQ(data, std::string("toolbar layout") + '\0');
     ASSERT_TRUE(ReadValue(HKEY_CURRENT_USER, current, "", &type, &data));
     EXPECT_EQ(data, std::string("C:\\Windows\\Media\\ding.wav") + '\0');
+}
+
+// The size the Apps list shows: the bytes of the installed files that the
+// plan names, found in the destination folder, in kilobytes rounded up once
+// for the sum. Files the plan does not name (the user's own, the backups)
+// do not count.
+TEST_F(Registration, EstimatedSizeIsTheInstalledFilesInKilobytesRoundedUp) {
+    struct File {
+        const char* name;
+        size_t bytes;
+    };
+    const struct {
+        const char* what;
+        std::vector<File> files;
+        DWORD kilobytes;
+    } cases[] = {
+        {"nothing installed", {}, 0},
+        {"one byte", {{"kr.exe", 1}}, 1},
+        {"exactly one kilobyte", {{"kr.exe", 1024}}, 1},
+        {"rounded up once for the sum", {{"kr.exe", 1024}, {"license.txt", 1}}, 2},
+        {"each icon of the wildcard step", {{"a.ico", 700}, {"b.ico", 700}}, 2},
+        {"files the plan does not name",
+         {{"kr.exe", 10}, {"notes.txt", 5000}, {"krl.exe", 5000}},
+         1},
+        {"the older copies in Backup", {{"System.krl", 100}, {"Backup\\System.krl", 5000}}, 1},
+        {"a large install", {{"kr2help.hlp", 3u << 20}, {"List.krl", 1}}, 3073},
+    };
+    char temp[MAX_PATH];
+    ASSERT_GT(GetTempPathA(sizeof temp, temp), 0u);
+    std::string dir = std::string(temp) + "kr size " + std::to_string(GetCurrentProcessId());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Clean();
+        CreateDirectoryA(dir.c_str(), nullptr);
+        CreateDirectoryA((dir + "\\Backup").c_str(), nullptr);
+        for (const File& f : c.files) {
+            HANDLE h = CreateFileA((dir + "\\" + f.name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                   CREATE_ALWAYS, 0, nullptr);
+            ASSERT_NE(h, INVALID_HANDLE_VALUE) << f.name;
+            std::string bytes(f.bytes, 'k');
+            DWORD written = 0;
+            WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+            CloseHandle(h);
+            ASSERT_EQ(written, f.bytes);
+        }
+        Register((dir + "\\").c_str());
+        DWORD type = 0;
+        std::string data;
+        ASSERT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstall, "EstimatedSize", &type, &data));
+        EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+        EXPECT_EQ(data, Dword(c.kilobytes));
+        for (const File& f : c.files)
+            DeleteFileA((dir + "\\" + f.name).c_str());
+        RemoveDirectoryA((dir + "\\Backup").c_str());
+        RemoveDirectoryA(dir.c_str());
+    }
 }
 
 } // namespace
