@@ -32,9 +32,12 @@ echo
 
 # The DLLs Windows itself ships that a setup program may import.
 echo "  Imports ($objdump -p):"
+# A function's line starts with its address: binutils 2.40 (Debian 12) puts
+# a tab after it, 2.44 (Debian 13) spaces and an ordinal column; the name
+# ends the line in both.
 $objdump -p "$exe" | awk '
     /^\tDLL Name: / { dll = $3; order[++n] = dll; next }
-    dll != "" && /^\t[0-9a-f]+\t/ { names[dll] = names[dll] " " $NF; count[dll]++; next }
+    dll != "" && /^\t[0-9a-f]+[ \t]/ { names[dll] = names[dll] " " $NF; count[dll]++; next }
     /^$/ { dll = "" }
     END {
         for (i = 1; i <= n; i++) {

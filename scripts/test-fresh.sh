@@ -96,6 +96,11 @@ unshare --mount --propagation private --pid --fork --kill-child sh -eu -c '
     mount -t proc proc "$root/proc"
     mount -t sysfs sysfs "$root/sys"
     mount --rbind /dev "$root/dev"
+    # Where this machine emulates 32-bit programs, the system sees the
+    # registration, as its bootstrap and its reports must.
+    if [ -f /proc/sys/fs/binfmt_misc/register ]; then
+        mount -t binfmt_misc binfmt_misc "$root/proc/sys/fs/binfmt_misc"
+    fi
     mount --bind "$2" "$root/var/cache/apt/archives"
     mount --bind "$3" "$root/mnt/origin.git"
     mount -o remount,bind,ro "$root/mnt/origin.git"
