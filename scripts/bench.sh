@@ -50,22 +50,28 @@ wine_version() {
 
 # The minimal dialog program, compiled and linked as CMakeLists.txt builds
 # setup.exe (MinSizeRel, SIZE_FLAGS, -static -s --gc-sections) but with
-# the C runtime's usual startup code.
+# the C runtime's usual startup code. With "floor" as its third argument it
+# carries setup.exe's manifest and calls OleInitialize, as setup.exe must:
+# the start-up that setup.exe can reach.
 build_minimal() {
     minimal_cross=$1
     minimal_exe=$2
-    if stale "$minimal_exe" bench/minimal/minimal.cpp bench/minimal/minimal.rc; then
-        "$minimal_cross-windres" bench/minimal/minimal.rc -O coff -o "$minimal_exe.res"
-        "$minimal_cross-g++-posix" -Os -DNDEBUG -Wall -Wextra -Os -fno-exceptions -fno-rtti \
+    minimal_kind=${3:-bare}
+    set --
+    if [ "$minimal_kind" = floor ]; then set -- -DKR_FLOOR; fi
+    if stale "$minimal_exe" bench/minimal/minimal.cpp bench/minimal/minimal.rc res/setup.manifest; then
+        "$minimal_cross-windres" "$@" -Ires bench/minimal/minimal.rc -O coff -o "$minimal_exe.res"
+        "$minimal_cross-g++-posix" "$@" -Os -DNDEBUG -Wall -Wextra -Os -fno-exceptions -fno-rtti \
             -fno-asynchronous-unwind-tables -fno-threadsafe-statics -ffunction-sections \
             -fdata-sections -mwindows -static -s -Wl,--gc-sections \
-            bench/minimal/minimal.cpp "$minimal_exe.res" -o "$minimal_exe"
+            bench/minimal/minimal.cpp "$minimal_exe.res" -lole32 -o "$minimal_exe"
     fi
 }
 
 cross=$test_arch-w64-mingw32
 build_minimal i686-w64-mingw32 "$out/minimal-i686.exe"
 build_minimal "$cross" "$out/minimal.exe"
+build_minimal "$cross" "$out/minimal-floor.exe" floor
 
 driver_sources="bench/driver/main.cpp bench/driver/startup.cpp bench/driver/install.cpp tests/e2e/driver.cpp"
 # shellcheck disable=SC2086
@@ -101,10 +107,13 @@ else
     loader="64-bit Wine, native CPU"
 fi
 
-echo "2. From CreateProcess to the dialog on screen, under Wine"
+echo "2. From CreateProcess to the dialog on screen, under Wine, against two minimal dialog"
+echo "   programs: the floor carries setup.exe's manifest and calls OleInitialize as setup.exe"
+echo "   must (the start-up setup.exe can reach); the bare one has neither"
 echo "  ($test_arch build, $loader)"
 tests/wine-run.sh "$test_build" "$out/bench_driver.exe" startup "$startup_runs" \
-    "$(winpath "$test_build/dist/setup.exe")" "$(winpath "$out/minimal.exe")" | tr -d '\r' ||
+    "$(winpath "$test_build/dist/setup.exe")" "$(winpath "$out/minimal-floor.exe")" \
+    "$(winpath "$out/minimal.exe")" | tr -d '\r' ||
     echo "  (the bench driver ended abnormally)"
 echo
 

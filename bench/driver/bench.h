@@ -14,9 +14,14 @@ double Median(std::vector<double> values);
 // "median 123.4 ms (min 100.1, max 150.2)"
 std::string Summary(const std::vector<double>& values);
 
-// Starts each program `runs` times, alternating, and prints the medians of
-// the time from CreateProcess to its dialog being visible.
-int StartupBench(int runs, const std::string& setupExe, const std::string& minimalExe);
+struct Program {
+    const char* name; // as the report names it
+    std::string exe;
+};
+// Starts each program `runs` times, in turn, and prints the medians of the
+// time from CreateProcess to its dialog being visible; the first program
+// (setup.exe) against each of the others.
+int StartupBench(int runs, const std::vector<Program>& programs);
 // Runs `runs` default installs from a fresh copy of the distribution folder
 // and as many shell copies of the same files, and prints the medians.
 int InstallBench(int runs);

@@ -43,11 +43,13 @@ std::string Summary(const std::vector<double>& values) {
 int main(int argc, char** argv) {
     std::string mode = argc > 1 ? argv[1] : "";
     int runs = argc > 2 ? atoi(argv[2]) : 0;
-    if (mode == "startup" && argc == 5 && runs > 0)
-        return bench::StartupBench(runs, argv[3], argv[4]);
+    if (mode == "startup" && argc == 6 && runs > 0)
+        return bench::StartupBench(runs, {{"setup.exe", argv[3]},
+                                          {"floor: minimal + manifest + OleInitialize", argv[4]},
+                                          {"bare: minimal dialog program", argv[5]}});
     if (mode == "install" && argc == 3 && runs > 0)
         return bench::InstallBench(runs);
-    fprintf(stderr, "usage: bench_driver startup RUNS SETUP.EXE MINIMAL.EXE\n"
+    fprintf(stderr, "usage: bench_driver startup RUNS SETUP.EXE FLOOR.EXE BARE.EXE\n"
                     "       bench_driver install RUNS   (KR_DIST: the distribution folder)\n");
     return 2;
 }

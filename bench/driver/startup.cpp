@@ -1,5 +1,5 @@
-// From CreateProcess to the dialog on screen: setup.exe against a program
-// that shows one dialog and does nothing else, built the same way.
+// From CreateProcess to the dialog on screen: setup.exe against programs
+// that show one dialog and do little else, built the same way.
 #include <windows.h>
 
 #include <stdio.h>
@@ -42,32 +42,39 @@ double TimeToDialog(const std::string& exe) {
 
 } // namespace
 
-int StartupBench(int runs, const std::string& setupExe, const std::string& minimalExe) {
-    const std::string* exes[2] = {&setupExe, &minimalExe};
-    std::vector<double> times[2];
+int StartupBench(int runs, const std::vector<Program>& programs) {
+    size_t n = programs.size();
+    std::vector<std::vector<double>> times(n);
     int failures = 0;
     // Run -1 warms the prefix's caches up and is not counted; the order
-    // alternates so that neither program always runs second.
+    // turns with each run so that no program always follows the same one.
     for (int run = -1; run < runs; run++) {
-        for (int k = 0; k < 2; k++) {
-            int which = (run + k) & 1;
-            double ms = TimeToDialog(*exes[which]);
+        for (size_t k = 0; k < n; k++) {
+            size_t which = (static_cast<size_t>(run + 1) + k) % n;
+            double ms = TimeToDialog(programs[which].exe);
             if (ms < 0)
                 failures++;
             else if (run >= 0)
                 times[which].push_back(ms);
         }
     }
-    printf("  (%d runs each, alternating, after one warm-up run each)\n", runs);
-    printf("  setup.exe           %s\n", Summary(times[0]).c_str());
-    printf("  minimal dialog      %s\n", Summary(times[1]).c_str());
-    if (!times[0].empty() && !times[1].empty()) {
+    printf("  (%d runs each, in turn, after one warm-up run each; ms)\n", runs);
+    printf("  %-44s %7s %7s %7s  %s\n", "program", "median", "min", "max",
+           "setup.exe/it: medians, minimums");
+    for (size_t k = 0; k < n; k++) {
+        const std::vector<double>& t = times[k];
+        if (t.empty()) {
+            printf("  %-44s no dialog shown\n", programs[k].name);
+            continue;
+        }
+        double low = *std::min_element(t.begin(), t.end());
+        printf("  %-44s %7.1f %7.1f %7.1f", programs[k].name, Median(t), low,
+               *std::max_element(t.begin(), t.end()));
         // The fastest runs are the least disturbed by other load on the machine.
-        double fastest[2];
-        for (int k = 0; k < 2; k++)
-            fastest[k] = *std::min_element(times[k].begin(), times[k].end());
-        printf("  ratio setup/minimal %.2f of the medians, %.2f of the minimums\n",
-               Median(times[0]) / Median(times[1]), fastest[0] / fastest[1]);
+        if (k > 0 && !times[0].empty())
+            printf("  %.2f, %.2f", Median(times[0]) / Median(t),
+                   *std::min_element(times[0].begin(), times[0].end()) / low);
+        printf("\n");
     }
     if (failures)
         printf("  %d start(s) showed no dialog within %lu ms\n", failures,
