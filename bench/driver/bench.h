@@ -11,8 +11,6 @@ namespace bench {
 // Milliseconds from a fixed start (QueryPerformanceCounter).
 double NowMs();
 double Median(std::vector<double> values);
-// "median 123.4 ms (min 100.1, max 150.2)"
-std::string Summary(const std::vector<double>& values);
 
 struct Program {
     const char* name; // as the report names it
@@ -22,8 +20,11 @@ struct Program {
 // time from CreateProcess to its dialog being visible; the first program
 // (setup.exe) against each of the others.
 int StartupBench(int runs, const std::vector<Program>& programs);
-// Runs `runs` default installs from a fresh copy of the distribution folder
-// and as many shell copies of the same files, and prints the medians.
-int InstallBench(int runs);
+// Runs `runs` default installs with the dialog, as many silent ones and as
+// many shell copies of the same files, each from a fresh copy of the
+// distribution folder, and as many starts of the start-up floor program
+// that end before its dialog; prints the medians, the dialog install's by
+// step.
+int InstallBench(int runs, const std::string& floorExe);
 
 } // namespace bench

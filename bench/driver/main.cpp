@@ -28,16 +28,6 @@ double Median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-std::string Summary(const std::vector<double>& values) {
-    if (values.empty())
-        return "no successful run";
-    char text[96];
-    snprintf(text, sizeof text, "median %7.1f ms (min %.1f, max %.1f)", Median(values),
-             *std::min_element(values.begin(), values.end()),
-             *std::max_element(values.begin(), values.end()));
-    return text;
-}
-
 } // namespace bench
 
 int main(int argc, char** argv) {
@@ -47,9 +37,10 @@ int main(int argc, char** argv) {
         return bench::StartupBench(runs, {{"setup.exe", argv[3]},
                                           {"floor: minimal + manifest + OleInitialize", argv[4]},
                                           {"bare: minimal dialog program", argv[5]}});
-    if (mode == "install" && argc == 3 && runs > 0)
-        return bench::InstallBench(runs);
-    fprintf(stderr, "usage: bench_driver startup RUNS SETUP.EXE FLOOR.EXE BARE.EXE\n"
-                    "       bench_driver install RUNS   (KR_DIST: the distribution folder)\n");
+    if (mode == "install" && argc == 4 && runs > 0)
+        return bench::InstallBench(runs, argv[3]);
+    fprintf(stderr,
+            "usage: bench_driver startup RUNS SETUP.EXE FLOOR.EXE BARE.EXE\n"
+            "       bench_driver install RUNS FLOOR.EXE   (KR_DIST: the distribution folder)\n");
     return 2;
 }

@@ -2,7 +2,9 @@
 // DIALOG resource run by DialogBoxParamA. The startup benchmark compares
 // setup.exe against it, built twice: bare, and with KR_FLOOR as far as
 // setup.exe itself can go (its manifest, see minimal.rc, and the
-// OleInitialize that its shortcuts and the product start need).
+// OleInitialize that its shortcuts and the product start need). With
+// KR_FLOOR and the command line "/S" it ends before its dialog: the floor
+// of a silent install's process.
 #include <windows.h>
 #ifdef KR_FLOOR
 #include <ole2.h>
@@ -22,9 +24,14 @@ INT_PTR CALLBACK MinimalDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR line, int) {
 #ifdef KR_FLOOR
     (void)OleInitialize(nullptr); // as setup.exe: before its dialog
+    // The start and end of a silent run, which shows no dialog.
+    if (lstrcmpA(line, "/S") == 0)
+        return 0;
+#else
+    (void)line;
 #endif
     DialogBoxParamA(instance, MAKEINTRESOURCEA(1), nullptr, MinimalDlgProc, 0);
     return 0;
