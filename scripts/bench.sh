@@ -78,10 +78,18 @@ build_minimal "$cross" "$out/minimal-floor.exe" floor
 
 driver_sources="bench/driver/main.cpp bench/driver/startup.cpp bench/driver/install.cpp tests/e2e/driver.cpp"
 # shellcheck disable=SC2086
-if stale "$out/bench_driver.exe" $driver_sources bench/driver/bench.h tests/e2e/driver.h; then
+if stale "$out/bench_driver.exe" $driver_sources bench/driver/bench.h bench/driver/caption_log.h \
+    tests/e2e/driver.h; then
     # shellcheck disable=SC2086
     "$cross-g++-posix" -O2 -Wall -Wextra -std=gnu++17 -Itests/e2e -Ires $driver_sources \
         -static -lole32 -luuid -lshell32 -ladvapi32 -luser32 -o "$out/bench_driver.exe"
+fi
+
+# The caption hook, which the driver loads into setup.exe to time the steps
+# of an install.
+if stale "$out/caption_hook.dll" bench/driver/caption_hook.cpp bench/driver/caption_log.h; then
+    "$cross-g++-posix" -O2 -Wall -Wextra -std=gnu++17 -shared -static -Wl,--kill-at \
+        bench/driver/caption_hook.cpp -o "$out/caption_hook.dll"
 fi
 
 native_sources="bench/native/str_bench.cpp support/str.cpp support/format.cpp"

@@ -8,8 +8,10 @@
 
 namespace bench {
 
-// Milliseconds from a fixed start (QueryPerformanceCounter).
+// Milliseconds from a fixed start (QueryPerformanceCounter), now or at a
+// reading of the counter (the same in every process).
 double NowMs();
+double CounterMs(long long counter);
 double Median(std::vector<double> values);
 
 struct Program {

@@ -9,15 +9,19 @@
 
 namespace bench {
 
-double NowMs() {
+double CounterMs(long long counter) {
     static LARGE_INTEGER frequency = [] {
         LARGE_INTEGER f;
         QueryPerformanceFrequency(&f);
         return f;
     }();
+    return 1000.0 * static_cast<double>(counter) / static_cast<double>(frequency.QuadPart);
+}
+
+double NowMs() {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return CounterMs(now.QuadPart);
 }
 
 double Median(std::vector<double> values) {
