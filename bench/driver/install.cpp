@@ -345,6 +345,45 @@ void Row(const char* name, const std::vector<double>& values, const char* note =
            *std::max_element(values.begin(), values.end()), note);
 }
 
+bool IsCopyStep(const std::string& name) {
+    return name.rfind("Copying ", 0) == 0;
+}
+
+// The table of steps, each with what it adds to the floor: the copy steps
+// together against the one shell copy, the pause nothing, any other step
+// all of its time.
+void PrintSteps(const std::vector<std::string>& order,
+                const std::map<std::string, std::vector<double>>& byStep, size_t runs,
+                double shell) {
+    printf("  %-40s %7s %7s %7s  %s\n", "step", "median", "min", "max", "above the floor");
+    double sum = 0, copySteps = 0, above = 0;
+    for (size_t i = 0; i < order.size(); i++) {
+        const std::string& name = order[i];
+        const std::vector<double>& t = byStep.at(name);
+        double median = Median(t);
+        sum += median;
+        char note[64] = "";
+        if (IsCopyStep(name)) {
+            copySteps += median;
+        } else if (name == kPause) {
+            snprintf(note, sizeof note, "(in the floor: the prescribed timer)");
+        } else {
+            above += median;
+            snprintf(note, sizeof note, "%7.1f", median);
+        }
+        if (t.size() != runs)
+            snprintf(note + strlen(note), sizeof note - strlen(note), " (in %zu of %zu runs)",
+                     t.size(), runs);
+        Row(name.c_str(), t, note);
+        if (IsCopyStep(name) && (i + 1 == order.size() || !IsCopyStep(order[i + 1]))) {
+            printf("  %-40s %7.1f %16s  %7.1f  (against one shell copy, %.1f)\n",
+                   "= the copy steps", copySteps, "", copySteps - shell, shell);
+            above += copySteps - shell;
+        }
+    }
+    printf("  %-40s %7.1f %16s  %7.1f\n", "= sum of the step medians", sum, "", above);
+}
+
 } // namespace
 
 int InstallBench(int runs, const std::string& floorExe) {
@@ -468,32 +507,7 @@ int InstallBench(int runs, const std::string& floorExe) {
            polled ? "read every\n  millisecond: the caption hook could not be had, and a short "
                     "step can be missed"
                   : "as\n  setup.exe's thread sets them, recorded there by the caption hook");
-    printf("  %-40s %7s %7s %7s  %s\n", "step", "median", "min", "max", "above the floor");
-    double sum = 0, copySteps = 0, above = 0;
-    for (const std::string& name : order) {
-        const std::vector<double>& t = byStep[name];
-        double median = Median(t);
-        sum += median;
-        char note[64] = "";
-        if (name.rfind("Copying ", 0) == 0) {
-            copySteps += median;
-        } else if (name == kPause) {
-            snprintf(note, sizeof note, "(in the floor: the prescribed timer)");
-        } else {
-            above += median;
-            snprintf(note, sizeof note, "%7.1f", median);
-        }
-        if (t.size() != installs.size())
-            snprintf(note + strlen(note), sizeof note - strlen(note), " (in %zu of %zu runs)",
-                     t.size(), installs.size());
-        Row(name.c_str(), t, note);
-        if (name == "Copying help files") {
-            printf("  %-40s %7.1f %16s  %7.1f  (against one shell copy, %.1f)\n",
-                   "= the copy steps", copySteps, "", copySteps - shell, shell);
-            above += copySteps - shell;
-        }
-    }
-    printf("  %-40s %7.1f %16s  %7.1f\n", "= sum of the step medians", sum, "", above);
+    PrintSteps(order, byStep, installs.size(), shell);
     printf("  (the install's median %.1f, %.1f above its floor)\n", Median(installs),
            Median(installs) - floor);
     return 0;
