@@ -201,6 +201,24 @@ TEST_F(Unattended, EachFailureHasItsExitCodeAndChangesNothingItMustNot) {
         ExpectLinks(dest, false);
     }
 
+    // A file that cannot be copied: the question is answered No, and the
+    // registration of the earlier install stays as it was.
+    ASSERT_TRUE(DeleteFileA(Source("license.txt").c_str()));
+    QuietRun missing = Silent("/S /LOG=\"" + Log() + "\" /D=" + other);
+    ExpectQuiet(missing, 1603);
+    std::vector<std::string> log = Lines(ReadFile(Log()));
+    EXPECT_TRUE(Contains(log, "Message box \"Warning\" answered No: Not all files have been "
+                              "copied. Continue setup?"))
+        << ReadFile(Log());
+    const std::string notCopied = "Not copied: license.txt (error 0x";
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [&](const std::string& l) { return l.rfind(notCopied, 0) == 0; }),
+              1)
+        << ReadFile(Log());
+    EXPECT_TRUE(FileExists(other + "\\pcrepattern.html"));
+    ExpectRegistered(dest);
+    RemoveTree(other);
+
     // Another setup.exe runs: a tool tries again later. Its log is the
     // user's temporary folder's.
     HWND dialog = StartSetup("", "Install Kestrune");
