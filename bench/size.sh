@@ -26,6 +26,25 @@ else
 fi
 echo "  $exe"
 echo "  $size bytes: $verdict$signed"
+# Beyond 32 KiB the file may take 512-byte steps up to 33792 bytes for a
+# feature whose room cannot be found otherwise; each step taken is named.
+if [ "$size" -gt "$budget" ]; then
+    cat <<'STEPS'
+  The one 512-byte step over 32 KiB (at most 33792 bytes are allowed) went to the unattended
+  mode. What its parts cost, each measured by building setup.exe without it (gcc 12, LTO):
+    command line, silent run and exit codes, with the log:  .text 1208, .rdata 192, .idata 84,
+        .reloc 64; of which the log (file, UTF-8 lines, its texts): .text 584, .rdata 160,
+        .idata 84 (CreateFileA, WriteFile, WideCharToMultiByte), .reloc 32
+    the links for all users (two more shell folder values, both removed by every uninstall):
+        .text 112
+    the QuietUninstallString value: .rdata 64, .reloc 4
+    the desktop shell's route as a straight sequence that releases every object (against the
+        loop it replaced, mended): .text 104, .rdata -32, .reloc 32
+    the installed size counted from the setup folder's names: .text -216
+  Found for it: the manifest's optional parts (standalone, a description, uiAccess), .rsrc -80,
+  which keeps the resources at 6144 bytes; the rest took the step.
+STEPS
+fi
 echo "  A minimal dialog program, same compile flags, with the usual C runtime startup:"
 echo "  $(stat -c %s "$minimal") bytes"
 echo
