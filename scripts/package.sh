@@ -65,7 +65,8 @@ archive = "%s-%s.zip" % (identifier.split(".")[-1], release)
 
 if not url:
     url = "https://release-url-not-set.invalid/"
-    print("package: KR_RELEASE_URL is not set: the manifest names a placeholder URL", file=sys.stderr)
+    print("package: KR_RELEASE_URL is not set: the manifest names a placeholder URL",
+          file=sys.stderr)
 if url.endswith("/"):
     url += archive
 if not re.fullmatch(r"https?://[!-~]+", url):
@@ -94,7 +95,8 @@ with open(path + ".sha256", "w") as f:
 
 # The community repository's layout: manifests/<first letter>/<identifier
 # split at its dots>/<version>/.
-folder = os.path.join(out, "winget", "manifests", identifier[0].lower(), *identifier.split("."), release)
+folder = os.path.join(out, "winget", "manifests", identifier[0].lower(), *identifier.split("."),
+                      release)
 shutil.rmtree(os.path.join(out, "winget"), ignore_errors=True)
 os.makedirs(folder)
 fills = {'"@INSTALLER_URL@"': json.dumps(url), '"@INSTALLER_SHA256@"': '"%s"' % sha256.upper()}

@@ -72,16 +72,18 @@ for i, name in enumerate(reversed(names)):
     shutil.copyfile(os.path.join(dist, name), path)
     os.chmod(path, 0o600 if i % 2 else 0o755)
     os.utime(path, (1234567890 + 3601 * i, 1234567890 + 3601 * i))
-check(package(second, os.path.join(work, "b")).returncode == 0, "package.sh failed on the second copy")
+check(package(second, os.path.join(work, "b")).returncode == 0, "package.sh failed on a copy")
 for folder, _, files in os.walk(os.path.join(work, "a")):
     for name in files:
-        other = os.path.join(work, "b", os.path.relpath(os.path.join(folder, name), os.path.join(work, "a")))
+        made = os.path.relpath(os.path.join(folder, name), os.path.join(work, "a"))
+        other = os.path.join(work, "b", made)
         check(os.path.exists(other) and read(other) == read(os.path.join(folder, name)),
-              "differs between two runs: " + os.path.relpath(other, work))
+              "differs between two runs: " + made)
 
 # The archive: the folder's files, sorted, with their bytes and the commit's
 # time (DOS times hold even seconds).
-version_folder = os.path.join(work, "a", "winget", "manifests", "t", "Tovak", "Kestrune2", "2.1.0")
+version_folder = os.path.join(work, "a", "winget", "manifests", "t", "Tovak", "Kestrune2",
+                              "2.1.0")
 manifests = {}
 for name in sorted(os.listdir(version_folder)):
     with open(os.path.join(version_folder, name), encoding="utf-8") as f:
@@ -89,7 +91,8 @@ for name in sorted(os.listdir(version_folder)):
     manifests[manifest["ManifestType"]] = manifest
 check(sorted(manifests) == ["defaultLocale", "installer", "version"],
       "the manifests are not the version, installer and defaultLocale ones: %s" % sorted(manifests))
-version, installer, locale = manifests["version"], manifests["installer"], manifests["defaultLocale"]
+version, installer = manifests["version"], manifests["installer"]
+locale = manifests["defaultLocale"]
 archive_name = "Kestrune2-%s.zip" % version["PackageVersion"]
 archive = os.path.join(work, "a", archive_name)
 sha256 = hashlib.sha256(read(archive)).hexdigest()
@@ -101,7 +104,8 @@ with zipfile.ZipFile(archive) as z:
           "the archive holds %s, the folder %s" % ([e.filename for e in entries], names))
     for e in entries:
         if e.filename in names:
-            check(z.read(e) == read(os.path.join(dist, e.filename)), "other bytes in the archive: " + e.filename)
+            check(z.read(e) == read(os.path.join(dist, e.filename)),
+                  "other bytes in the archive: " + e.filename)
         check((e.date_time, e.compress_type, e.extra, e.create_system, e.external_attr) ==
               (stamp, zipfile.ZIP_DEFLATED, b"", 0, 0x20),
               "%s: time %s, method %d, extra %r, system %d, attributes %#x" %
@@ -109,7 +113,8 @@ with zipfile.ZipFile(archive) as z:
 check(read(archive + ".sha256").decode() == "%s  %s\n" % (sha256, archive_name),
       "the .sha256 file is not the archive's hash")
 print("%s: %d bytes, %d files, SHA-256 %s, entries dated %s UTC" %
-      (archive_name, os.path.getsize(archive), len(entries), sha256, time.strftime("%Y-%m-%d %H:%M:%S", stamp + (0,) * 3)))
+      (archive_name, os.path.getsize(archive), len(entries), sha256,
+       time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(commit - commit % 2))))
 
 # Refusals: nothing is written.
 stray = os.path.join(work, "dist-stray")
@@ -122,8 +127,8 @@ os.remove(os.path.join(lacking, "kr.exe"))
 for case, folder, release_url, expected in [
         ("a stray file", stray, url, "unexpected: Kestrune 2 Setup.log"),
         ("a file missing", lacking, url, "missing: kr.exe"),
-        ("an FTP URL", first, "ftp://example.invalid/kestrune.zip", "KR_RELEASE_URL must be"),
-        ("a blank in the URL", first, "https://example.invalid/kestrune 2.zip", "KR_RELEASE_URL must be")]:
+        ("an FTP URL", first, "ftp://example.invalid/kestrune.zip", "KR_RELEASE_URL must"),
+        ("a blank in the URL", first, "https://example.invalid/k 2.zip", "KR_RELEASE_URL must")]:
     out = os.path.join(work, "refused")
     result = package(folder, out, release_url)
     check(result.returncode != 0 and expected in result.stdout,
@@ -134,33 +139,38 @@ for case, folder, release_url, expected in [
 # The manifests: the fields the community repository requires, one package,
 # the archive's URL and hash, setup.exe as the nested installer.
 for manifest in manifests.values():
-    check((manifest.get("PackageIdentifier"), manifest.get("PackageVersion"), manifest.get("ManifestVersion")) ==
-          (version["PackageIdentifier"], version["PackageVersion"], version["ManifestVersion"]),
+    same = ("PackageIdentifier", "PackageVersion", "ManifestVersion")
+    check([manifest.get(field) for field in same] == [version[field] for field in same],
           "%s manifest: another package or schema" % manifest["ManifestType"])
 check(tuple(int(n) for n in version["ManifestVersion"].split(".")) >= (1, 6, 0),
       "schema %s is older than 1.6.0" % version["ManifestVersion"])
-check(locale["PackageLocale"] == version["DefaultLocale"], "the locale manifest is not the default locale")
+check(locale["PackageLocale"] == version["DefaultLocale"], "the locale is not the default one")
 for field in ("Publisher", "PackageName", "License", "ShortDescription"):
-    check(isinstance(locale.get(field), str) and len(locale[field]) >= 3, "defaultLocale lacks " + field)
+    check(isinstance(locale.get(field), str) and len(locale[field]) >= 3,
+          "defaultLocale lacks " + field)
 check(len(installer["Installers"]) == 1, "not one installer")
 merged = dict(installer, **installer["Installers"][0])
 expected = {
     "InstallerType": "zip", "NestedInstallerType": "exe", "Scope": "machine", "Architecture": "x86",
     "ElevationRequirement": "elevatesSelf", "InstallerUrl": url + archive_name,
     "NestedInstallerFiles": [{"RelativeFilePath": "setup.exe"}],
-    "AppsAndFeaturesEntries": [{"DisplayName": locale["PackageName"], "Publisher": locale["Publisher"],
+    "AppsAndFeaturesEntries": [{"DisplayName": locale["PackageName"],
+                                "Publisher": locale["Publisher"],
                                 "DisplayVersion": version["PackageVersion"]}],
 }
 for field, value in expected.items():
-    check(merged.get(field) == value, "installer %s: %r, not %r" % (field, merged.get(field), value))
-check(str(merged.get("InstallerSha256")).lower() == sha256, "InstallerSha256 is not the archive's hash")
-check({"silent", "silentWithProgress"} <= set(merged.get("InstallModes", [])), "InstallModes lack the silent ones")
-codes = {c["InstallerReturnCode"]: c["ReturnResponse"] for c in merged.get("ExpectedReturnCodes", [])}
-check({1618: "installInProgress", 1603: "contactSupport", 1639: "invalidParameter"}.items() <= codes.items(),
-      "ExpectedReturnCodes: %s" % codes)
+    check(merged.get(field) == value, "%s: %r, not %r" % (field, merged.get(field), value))
+check(str(merged.get("InstallerSha256")).lower() == sha256, "InstallerSha256 is not the archive's")
+check({"silent", "silentWithProgress"} <= set(merged.get("InstallModes", [])),
+      "InstallModes lack the silent ones")
+codes = {c["InstallerReturnCode"]: c["ReturnResponse"]
+         for c in merged.get("ExpectedReturnCodes", [])}
+expected_codes = {1618: "installInProgress", 1603: "contactSupport", 1639: "invalidParameter"}
+check(expected_codes.items() <= codes.items(), "ExpectedReturnCodes: %s" % codes)
 switches = merged.get("InstallerSwitches", {})
 # (winget puts Log and Custom after InstallLocation: the run below shows it.)
-check("Log" not in switches and "Custom" not in switches, "switches after the install location: %s" % switches)
+check("Log" not in switches and "Custom" not in switches,
+      "switches after the install location: %s" % switches)
 
 # setup.exe with the switches as winget gives them, from the extracted
 # archive, under Wine.
@@ -178,21 +188,24 @@ def native(path_win):
     return os.path.join(drive_c, *path_win[3:].split("\\"))
 
 
+def wine(*args):
+    return subprocess.run([os.path.join(here, "wine-run.sh"), build] + list(args),
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=300)
+
+
 def run_line(command_line, name):
-    """Runs a command line as it is, through a batch file: wine's own
-    command line would quote the arguments it is given."""
+    """Runs a command line as it is, through a batch file: wine would quote
+    the arguments it is given anew."""
     with open(os.path.join(root, name), "w", newline="\r\n") as f:
         f.write("@echo off\n%s\nexit /b %%ERRORLEVEL%%\n" % command_line)
-    result = subprocess.run([os.path.join(here, "wine-run.sh"), build, "cmd", "/c", root_win + "\\" + name],
-                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=300)
-    print("%s -> exit code %d" % (command_line, result.returncode))
-    return result.returncode
+    code = wine("cmd", "/c", root_win + "\\" + name).returncode
+    print("%s -> exit code %d" % (command_line, code))
+    return code
 
 
 def uninstall_entry():
-    result = subprocess.run([os.path.join(here, "wine-run.sh"), build, "reg", "query",
-                             "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KR2"],
-                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=300)
+    key = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KR2"
+    result = wine("reg", "query", key)
     values = {}
     for line in result.stdout.splitlines():
         fields = line.strip("\r\n").split("    ")
@@ -214,13 +227,17 @@ try:
     code = run_line('"%s\\archive\\setup.exe" %s' % (root_win, line), "install.bat")
     check(code == 0, "the silent install ended with %d" % code)
     log = native(log_win)
-    last = read(log).decode("utf-8", "replace").splitlines()[-1:] if os.path.exists(log) else ["(no log)"]
+    last = ["(no log)"]
+    if os.path.exists(log):
+        last = read(log).decode("utf-8", "replace").splitlines()[-1:]
     check(last == ["Exit code 0"], "the log's last line: %s" % last)
     dest = native(dest_win)
     installed = sorted(os.listdir(dest)) if os.path.isdir(dest) else []
     check({"setup.exe", "kr.exe"} <= set(installed), "installed: %s" % installed)
     for name in installed:
-        check(name in names and read(os.path.join(dest, name)) == read(os.path.join(dist, name)),
+        path = os.path.join(dest, name)
+        check(name in names and os.path.isfile(path) and
+              read(path) == read(os.path.join(dist, name)),
               "installed, not from the archive: " + name)
     entry = uninstall_entry()
     apps = merged["AppsAndFeaturesEntries"][0]
