@@ -174,9 +174,17 @@ check("Log" not in switches and "Custom" not in switches,
 
 # setup.exe with the switches as winget gives them, from the extracted
 # archive, under Wine.
+def finish(code):
+    """What a failure leaves in WORK_DIR stays there to be looked at."""
+    if not failures:
+        shutil.rmtree(work)
+    print("package: %s" % ("%d checks failed" % len(failures) if failures else "all checks passed"))
+    sys.exit(1 if failures else code)
+
+
 if b"QuietUninstallString" not in read(os.path.join(dist, "setup.exe")):
     print("this setup.exe has no silent mode yet: the run under Wine is skipped")
-    sys.exit(1 if failures else 77)
+    finish(77)
 drive_c = os.path.join(build, "wine", "prefix", "drive_c")
 root = os.path.join(drive_c, "kr-package")
 root_win = "C:\\kr-package"
@@ -250,5 +258,4 @@ try:
 finally:
     shutil.rmtree(root, ignore_errors=True)
 
-print("package: %s" % ("%d checks failed" % len(failures) if failures else "all checks passed"))
-sys.exit(1 if failures else 0)
+finish(0)
