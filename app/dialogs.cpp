@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "msgbox.h"
 #include "paths.h"
 #include "registry.h"
 #include "resource.h"
@@ -22,19 +23,16 @@ void ShowWaitCursor() {
     SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514))); // IDC_WAIT
 }
 
-void ProposeFolder(HWND dialog) {
-    Str folder;
+} // namespace
+
+void DefaultDestDir(Str& folder) {
     if (!RegGetString(folder, "Software\\Tovak\\KR2\\settings", "instdir", nullptr,
                       HKEY_CURRENT_USER, REG_SZ, nullptr)) {
         ExpandPathTokens(folder, "$Program Files$\\Kestrune 2");
         if (folder.StartsWith("$"))
             folder.Assign("C:\\Program Files\\Kestrune 2");
     }
-    SendDlgItemMessageA(dialog, IDC_DESTDIR, WM_SETTEXT, 0,
-                        reinterpret_cast<LPARAM>(folder.data ? folder.data : ""));
 }
-
-} // namespace
 
 void PumpAndWait(unsigned ms) {
     MSG msg;
@@ -71,7 +69,7 @@ void PumpAndWait(unsigned ms) {
 void CloseRunningApp() {
     HWND editor = FindWindowA("KR_Editor", nullptr);
     if (editor) {
-        SetWindowTextA(MainDialog, "Closing Kestrune");
+        ShowStatus("Closing Kestrune");
         ShowWaitCursor();
         DWORD_PTR result;
         (void)SendMessageTimeoutA(editor, WM_CLOSE, 1, 0, SMTO_NORMAL, 5000, &result);
@@ -87,7 +85,7 @@ void CloseRunningApp() {
     }
     HWND old = FindWindowA("ThunderRT5Form", "Kestrune");
     if (old) {
-        SetWindowTextA(MainDialog, "Closing Kestrune");
+        ShowStatus("Closing Kestrune");
         ShowWaitCursor();
         PostMessageA(old, kOldVersionQuit, 0, 0);
         PumpAndWait(2000);
@@ -100,7 +98,12 @@ INT_PTR CALLBACK InstallDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         SendMessageA(
             dialog, WM_SETICON, ICON_BIG,
             reinterpret_cast<LPARAM>(LoadIconA(ModuleInstance, MAKEINTRESOURCEA(IDI_SETUP))));
-        ProposeFolder(dialog);
+        {
+            Str folder;
+            DefaultDestDir(folder);
+            SendDlgItemMessageA(dialog, IDC_DESTDIR, WM_SETTEXT, 0,
+                                reinterpret_cast<LPARAM>(folder.data ? folder.data : ""));
+        }
         static const int kOptions[] = {IDC_COPYFILES, IDC_STARTMENU, IDC_STARTUP, IDC_REGISTRY,
                                        IDC_STARTAPP};
         for (int id : kOptions)

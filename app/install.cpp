@@ -6,15 +6,27 @@
 #include <string.h>
 
 #include "files.h"
+#include "log.h"
 #include "msgbox.h"
 #include "registry.h"
 #include "resource.h"
 #include "setup.h"
 #include "wintext.h"
 
-// One copy for the install and the uninstall.
-extern const char kShellFolders[] =
+bool AllUsers;
+
+namespace {
+const char kShellFolders[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+// The values of kShellFolders, by LinkFolder: the user's under
+// HKEY_CURRENT_USER, then those of all users under HKEY_LOCAL_MACHINE.
+const char* const kLinkFolders[] = {"Programs", "StartUp", "Common Programs", "Common Startup"};
+} // namespace
+
+void ReadLinkFolder(Str& folder, LinkFolder which) {
+    RegGetString(folder, kShellFolders, kLinkFolders[which], nullptr,
+                 which >= CommonPrograms ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, REG_SZ, nullptr);
+}
 
 namespace {
 
@@ -89,11 +101,11 @@ void ShowWaitCursor() {
     SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514))); // IDC_WAIT
 }
 
-void SetCaption(const char* caption) {
-    SetWindowTextA(MainDialog, caption);
-}
-
 bool IsChecked(int id) {
+    // An unattended run takes the dialog's options but never starts the
+    // product: it often runs under another account, or with no one logged on.
+    if (SilentRun)
+        return id != IDC_STARTAPP;
     return IsDlgButtonChecked(MainDialog, id) == BST_CHECKED;
 }
 
@@ -138,7 +150,9 @@ void MakeFullDestDir() {
 // Reads the destination folder, creates it when missing, and ends it with a
 // backslash. False (after telling the user) when it cannot be used.
 bool PrepareDestDir() {
-    GetWindowTextStr(DestDir, GetDlgItem(MainDialog, IDC_DESTDIR), false);
+    // An unattended run brings its folder along.
+    if (!SilentRun)
+        GetWindowTextStr(DestDir, GetDlgItem(MainDialog, IDC_DESTDIR), false);
     if (DestDir.len == 0) {
         MessageBeep(0);
         return false;
@@ -195,7 +209,7 @@ bool CopyFiles(Str& text) {
     bool ntKnown = false;
     for (const PlanStep& s : kPlan) {
         if (s.caption)
-            SetCaption(s.caption);
+            ShowStatus(s.caption);
         if (s.action == Action::DeleteAndSummary) {
             ShowSummary(s.file, text);
             continue;
@@ -208,8 +222,10 @@ bool CopyFiles(Str& text) {
             if (ntMajor != 4)
                 continue;
         }
-        if (InstallFile(s.file, s.backup, s.copyAsNew, s.keepExisting) == 0)
+        int code = InstallFile(s.file, s.backup, s.copyAsNew, s.keepExisting);
+        if (code == 0)
             continue;
+        LogFormat("Not copied: $ (error 0x&)", s.file, code);
         switch (s.onFailure) {
         case OnFailure::StopWithMessage:
             MsgBox(MB_ICONERROR, nullptr, kRetryMessage);
@@ -231,8 +247,8 @@ bool CopyFiles(Str& text) {
 
 void CreateStartMenuLinks(Str& folder, Str& link, Str& target) {
     ShowWaitCursor();
-    SetCaption("Creating Shortcuts");
-    RegGetString(folder, kShellFolders, "Programs", nullptr, HKEY_CURRENT_USER, REG_SZ, nullptr);
+    ShowStatus("Creating Shortcuts");
+    ReadLinkFolder(folder, AllUsers ? CommonPrograms : Programs);
     if (folder.len == 0)
         return;
     folder.Append("\\Kestrune 2");
@@ -249,7 +265,7 @@ void CreateStartMenuLinks(Str& folder, Str& link, Str& target) {
 
 void CreateStartUpLink(Str& folder, Str& link, Str& target) {
     ShowWaitCursor();
-    RegGetString(folder, kShellFolders, "StartUp", nullptr, HKEY_CURRENT_USER, REG_SZ, nullptr);
+    ReadLinkFolder(folder, AllUsers ? CommonStartUp : StartUp);
     if (folder.len == 0)
         return;
     // The previous version's link goes to the Recycle Bin.
@@ -267,18 +283,28 @@ void CreateStartUpLink(Str& folder, Str& link, Str& target) {
 // destination, not from the copies of this run: the registration also runs
 // with the copy phase off, and a file kept by its policy (the user's own
 // "List.krl", a system library on NT 4) is as installed as a copied one.
-// Every file the plan names, each icon of "*.ico"; the sum of their bytes,
-// rounded up once to whole kilobytes, so a non-empty install never shows 0.
+// A row names the files that the setup folder holds under its name: the
+// icons of "*.ico" are the setup folder's, never a user's own icons in the
+// destination (a search there would also match other names through their
+// short names). The sum of their bytes in the destination, rounded up once
+// to whole kilobytes, so a non-empty install never shows 0.
 DWORD InstalledKilobytes() {
     ULONGLONG bytes = 0;
     Str path;
+    Str target;
     for (const PlanStep& s : kPlan) {
-        if (s.action == Action::DeleteAndSummary)
+        if (s.action == Action::DeleteAndSummary ||
+            (s.action == Action::CopyOnNt4 && NtMajorVersion() != 4))
             continue;
-        path.AssignConcat(DestDir, s.file);
+        path.AssignConcat(SourceDir, s.file);
         for (const char* found = FindFile(path.data, FindFiles); found;
-             found = FindFile(nullptr, FindFiles))
-            bytes += (ULONGLONG(FindFileData.nFileSizeHigh) << 32) | FindFileData.nFileSizeLow;
+             found = FindFile(nullptr, FindFiles)) {
+            target.AssignConcat(DestDir, found);
+            WIN32_FILE_ATTRIBUTE_DATA data;
+            if (GetFileAttributesExA(target.data, GetFileExInfoStandard, &data) &&
+                !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                bytes += (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        }
     }
     return static_cast<DWORD>((bytes + 1023) / 1024);
 }
@@ -297,7 +323,7 @@ bool RunInstall() {
     if (IsChecked(IDC_COPYFILES) && !CopyFiles(text))
         return false;
     if (IsChecked(IDC_REGISTRY)) {
-        SetCaption("Updating Registry");
+        ShowStatus("Updating Registry");
         RegisterProduct();
     }
     if (IsChecked(IDC_STARTMENU))
@@ -306,7 +332,7 @@ bool RunInstall() {
         CreateStartUpLink(text, link, target);
     if (IsChecked(IDC_STARTAPP)) {
         PumpAndWait(500);
-        SetCaption("Starting Kestrune");
+        ShowStatus("Starting Kestrune");
         target.AssignConcat(DestDir, "kr.exe");
         ShellExecuteAsUser(MainDialog, target.data, "V", DestDir.data, SW_SHOWNORMAL);
     }

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include "dllsearch.h"
+#include "log.h"
 #include "paths.h"
 #include "resource.h"
 #include "setup.h"
@@ -29,12 +30,44 @@ void ReadModulePath(HINSTANCE instance) {
 
 } // namespace
 
+namespace {
+
+// The exit code, named as the last line of an unattended run's log.
+int Finish(int code) {
+    LogFormat("Exit code #", code);
+    return code;
+}
+
+} // namespace
+
+// A dialog run always ends with 0. An unattended run ends with the codes of
+// Windows Installer, which deployment tools read: 0 done, 1603 the install
+// stopped, 1618 another setup is running (they try again later), 1639 a
+// command line not understood.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     // Before anything could load a DLL: the setup folder holds DLLs of its own.
     RestrictDllSearch();
+    CommandLine line;
+    ReadCommandLine(commandLine, line);
+    if (line.silent) {
+        SilentRun = true;
+        AllUsers = line.allUsers;
+        // Before the setup folder becomes the current one: a relative path
+        // names a file in the folder of whoever started the run.
+        (void)LogOpen(line.log.len ? line.log.data
+                                   : ExpandPathTokens(line.log, "$Temp$\\Kestrune 2 Setup.log"));
+        LogFormat("Command line: $", commandLine);
+        // Nothing is changed.
+        if (line.bad) {
+            LogFormat("Not understood: $", line.bad);
+            return Finish(1639);
+        }
+    }
     HANDLE mutex = CreateMutexA(nullptr, TRUE, "KRSetup_InstMutex.");
-    if (GetLastError() == ERROR_ALREADY_EXISTS)
-        return 0;
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        LogLine("Another setup is running");
+        return Finish(SilentRun ? 1618 : 0);
+    }
     (void)OleInitialize(nullptr); // a failure shows later as missing shortcuts
 
     ModuleInstance = instance;
@@ -43,13 +76,26 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     // Relative names (the ReadMe and License files) resolve in the setup folder.
     SetCurrentDirectoryA(SourceDir.data);
 
-    if (lstrcmpiA(commandLine, "uninstall") == 0)
-        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_UNINSTALL), nullptr, UninstallDlgProc, 0);
-    else
-        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_INSTALL), nullptr, InstallDlgProc, 0);
+    int code = 0;
+    if (!SilentRun) {
+        if (lstrcmpiA(commandLine, "uninstall") == 0)
+            DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_UNINSTALL), nullptr, UninstallDlgProc,
+                            0);
+        else
+            DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_INSTALL), nullptr, InstallDlgProc, 0);
+    } else if (line.uninstall) {
+        RunUninstall();
+    } else {
+        if (line.folder.len)
+            DestDir.Assign(line.folder);
+        else
+            DefaultDestDir(DestDir);
+        if (!RunInstall())
+            code = 1603;
+    }
 
     CloseHandle(mutex);
-    return 0;
+    return Finish(code);
 }
 
 // The process starts here, not in the C runtime's startup code (the link

@@ -41,6 +41,9 @@ const ProductValue kProductValues[] = {
     {HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName", Data::Literal, "Kestrune 2"},
     {HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", Data::QuotedInFolder,
      "setup.exe\" uninstall"},
+    // What deployment tools and winget run to remove the product unattended.
+    {HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString", Data::QuotedInFolder,
+     "setup.exe\" uninstall /S"},
     // What Windows' list of installed apps shows beside the name; without
     // NoModify and NoRepair it offers buttons that only run the uninstall.
     {HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayIcon", Data::InFolder, "kr.exe,0"},

@@ -16,6 +16,30 @@ extern Str DestDir;
 extern Str ReplacedList;
 extern Str CopiedAsNewList;
 
+// Where an install run links the product: the Start Menu and StartUp
+// folders of all users, not of the user running it.
+extern bool AllUsers;
+
+// What a command line asks for. Without the word "/S" it is a dialog run as
+// ever, whatever else it holds; with it, an unattended run of the words
+// "uninstall" (first), "/S", "/ALLUSERS", "/LOG=<file>" and, last,
+// "/D=<folder>", letters in any case.
+struct CommandLine {
+    bool silent = false;
+    bool uninstall = false;
+    bool allUsers = false;
+    // The first word of the line not understood, or a "/D=" that is no full
+    // path or comes with "uninstall"; null when all is understood.
+    const char* bad = nullptr;
+    Str folder; // "/D=": the rest of the line, one pair of quotes removed
+    Str log;    // "/LOG=", its quotes removed
+};
+void ReadCommandLine(const char* line, CommandLine& out);
+
+// The folder an install proposes: the previous install's, else the Program
+// Files folder's "Kestrune 2".
+void DefaultDestDir(Str& folder);
+
 INT_PTR CALLBACK InstallDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK UninstallDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -38,9 +62,10 @@ DWORD InstalledKilobytes();
 // Both paths exist as files with equal last-write time and low size.
 bool IsSameFile(const char* first, const char* second);
 
-// The key of the user's shell folders (Programs, StartUp) under
-// HKEY_CURRENT_USER.
-extern const char kShellFolders[];
+// The folders the links go into, as Explorer's shell folder values name
+// them: empty when the value is missing or not REG_SZ.
+enum LinkFolder { Programs, StartUp, CommonPrograms, CommonStartUp };
+void ReadLinkFolder(Str& folder, LinkFolder which);
 
 // Registry registration and its removal; the sound events are kSoundEvents.
 void RegisterProduct();

@@ -110,8 +110,8 @@ bool HoldsSourceDir(const Str& folder) {
 
 // Deletes the Start Menu links, and their folder when no file of the user's
 // is left in it.
-void DeleteStartMenuLinks(Str& folder, Str& item) {
-    RegGetString(folder, kShellFolders, "Programs", nullptr, HKEY_CURRENT_USER, REG_SZ, nullptr);
+void DeleteStartMenuLinks(Str& folder, Str& item, LinkFolder programs) {
+    ReadLinkFolder(folder, programs);
     if (folder.len == 0)
         return;
     folder.Append("\\Kestrune 2");
@@ -132,8 +132,8 @@ void DeleteStartMenuLinks(Str& folder, Str& item) {
         (void)ShellDelete(folder, true); // subfolders go with it
 }
 
-void DeleteStartUpLink(Str& folder) {
-    RegGetString(folder, kShellFolders, "StartUp", nullptr, HKEY_CURRENT_USER, REG_SZ, nullptr);
+void DeleteStartUpLink(Str& folder, LinkFolder startUp) {
+    ReadLinkFolder(folder, startUp);
     if (folder.len == 0)
         return;
     folder.Append("\\Kestrune.lnk");
@@ -167,16 +167,20 @@ void UnregisterProduct() {
 void RunUninstall() {
     CloseRunningApp();
     SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514))); // IDC_WAIT
-    SetWindowTextA(MainDialog, "Removing Registry entries");
+    ShowStatus("Removing Registry entries");
     UnregisterProduct();
-    SetWindowTextA(MainDialog, "Deleting Shortcuts");
+    ShowStatus("Deleting Shortcuts");
     {
+        // The links of an install for the user and of one for all users,
+        // whichever way the product was installed.
         Str folder;
         Str item;
-        DeleteStartMenuLinks(folder, item);
-        DeleteStartUpLink(folder);
+        DeleteStartMenuLinks(folder, item, Programs);
+        DeleteStartUpLink(folder, StartUp);
+        DeleteStartMenuLinks(folder, item, CommonPrograms);
+        DeleteStartUpLink(folder, CommonStartUp);
     }
-    SetWindowTextA(MainDialog, "Kestrune uninstalled");
+    ShowStatus("Kestrune uninstalled");
     if (MsgBox(MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND | MB_TOPMOST, "Delete KR files",
                "Can't delete KR folder. You should delete it manually.\r\nOpen KR folder in "
                "Explorer?") == IDYES)

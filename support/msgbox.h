@@ -3,11 +3,16 @@
 #include "str.h"
 
 // Shows `text` in a message box owned by MainDialog and returns the
-// MessageBoxA result. The owner comes back from the box as enabled or
-// disabled as it went in: ending a box enables its owner (Wine does so even
+// MessageBoxA result. In a silent run the box is logged instead, with the
+// answer a careful administrator gives: No to a question, OK to the rest. The owner comes back from
+// the box as enabled or disabled as it went in: ending a box enables its owner (Wine does so even
 // when the owner was disabled before), and a sequence that runs with its
 // dialog disabled relies on that against a second click on its buttons.
 int MsgBox(unsigned type, const char* caption, const char* text);
 
 // Formats `tmpl` like Str::Format and shows it with MsgBox.
 int MsgBoxFormat(unsigned type, const char* caption, const char* tmpl, ...);
+
+// Shows the step the program is at: the caption of MainDialog, or a line of
+// the log in a silent run.
+void ShowStatus(const char* text);

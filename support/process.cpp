@@ -2,4 +2,5 @@
 
 HINSTANCE ModuleInstance;
 HWND MainDialog;
+bool SilentRun;
 Str SourceDir;

@@ -11,6 +11,10 @@ extern HINSTANCE ModuleInstance;
 // The dialog being shown: owner of message boxes and of the wait timer, its
 // caption the progress display. Set on WM_INITDIALOG, never cleared.
 extern HWND MainDialog;
+// An unattended run: no window of any kind. Message boxes are logged and
+// answered instead of shown, captions are logged, and the shell's file
+// operations show neither progress nor errors.
+extern bool SilentRun;
 // Folder of the running executable, ending in a backslash; also the
 // current directory.
 extern Str SourceDir;

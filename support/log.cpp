@@ -1,0 +1,67 @@
+#include "log.h"
+
+#include <windows.h>
+
+#include <string.h>
+
+#include "str.h"
+
+namespace {
+
+HANDLE LogFile = INVALID_HANDLE_VALUE;
+
+} // namespace
+
+bool LogOpen(const char* path) {
+    // Others may read it while the run goes on, never write it: a second
+    // setup.exe that logs to the same file cannot open it, and so cannot
+    // empty the log of the run that is going on.
+    LogFile = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+    return LogFile != INVALID_HANDLE_VALUE;
+}
+
+void LogLine(const char* text) {
+    if (LogFile == INVALID_HANDLE_VALUE)
+        return;
+    // A run of CR and LF between two pieces of text becomes one " | "; at
+    // the end it goes. Each byte becomes at most three.
+    Str line;
+    char* out = line.GetBuffer(3 * static_cast<int32_t>(strlen(text)) + 2, 0);
+    char* start = out;
+    for (bool lineBreak = false; *text; text++) {
+        if (*text == '\r' || *text == '\n') {
+            lineBreak = out > start;
+            continue;
+        }
+        if (lineBreak) {
+            memcpy(out, " | ", 3);
+            out += 3;
+            lineBreak = false;
+        }
+        *out++ = *text;
+    }
+    memcpy(out, "\r\n", 2);
+    line.SetLength(static_cast<int32_t>(out + 2 - start), true);
+
+    // The program's text is in the ANSI code page (UTF-8 only where the
+    // manifest's code page is honoured); the log is UTF-8 on every system.
+    line.ToWide(nullptr);
+    int units = line.len / 2;
+    Str utf8;
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<wchar_t*>(line.data), units,
+                                    utf8.GetBuffer(3 * units, 0), 3 * units, nullptr, nullptr);
+    DWORD written;
+    (void)WriteFile(LogFile, utf8.data, static_cast<DWORD>(bytes), &written, nullptr);
+}
+
+void LogFormat(const char* tmpl, ...) {
+    if (LogFile == INVALID_HANDLE_VALUE)
+        return;
+    Str text;
+    va_list args;
+    va_start(args, tmpl);
+    text.FormatV(0, tmpl, args);
+    va_end(args);
+    LogLine(text.data);
+}
