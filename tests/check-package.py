@@ -7,7 +7,7 @@
   the commit's time; the .sha256 file and the manifest's InstallerSha256 are
   its hash, InstallerUrl is KR_RELEASE_URL;
 - a folder with a stray file or without one of its files, and a URL that is
-  none, are refused and leave no archive;
+  not http(s) or holds a blank, are refused and leave no archive;
 - the three manifests parse and hold what winget's community repository
   requires;
 - setup.exe, extracted from the archive, takes the switches as winget
@@ -174,17 +174,6 @@ check("Log" not in switches and "Custom" not in switches,
 
 # setup.exe with the switches as winget gives them, from the extracted
 # archive, under Wine.
-def finish(code):
-    """What a failure leaves in WORK_DIR stays there to be looked at."""
-    if not failures:
-        shutil.rmtree(work)
-    print("package: %s" % ("%d checks failed" % len(failures) if failures else "all checks passed"))
-    sys.exit(1 if failures else code)
-
-
-if b"QuietUninstallString" not in read(os.path.join(dist, "setup.exe")):
-    print("this setup.exe has no silent mode yet: the run under Wine is skipped")
-    finish(77)
 drive_c = os.path.join(build, "wine", "prefix", "drive_c")
 root = os.path.join(drive_c, "kr-package")
 root_win = "C:\\kr-package"
@@ -202,12 +191,16 @@ def wine(*args):
 
 
 def run_line(command_line, name):
-    """Runs a command line as it is, through a batch file: wine would quote
-    the arguments it is given anew."""
-    with open(os.path.join(root, name), "w", newline="\r\n") as f:
-        f.write("@echo off\n%s\nexit /b %%ERRORLEVEL%%\n" % command_line)
-    code = wine("cmd", "/c", root_win + "\\" + name).returncode
-    print("%s -> exit code %d" % (command_line, code))
+    """Runs a command line as it is, through a batch file (wine would quote
+    the arguments it is given anew), and returns its exit code. The code
+    comes through a file: wine's own exit status keeps only its low byte."""
+    code_file = os.path.join(root, name + ".code")
+    with open(os.path.join(root, name + ".bat"), "w", newline="\r\n") as f:
+        f.write('@echo off\n%s\n>"%s\\%s.code" echo %%ERRORLEVEL%%\n' %
+                (command_line, root_win, name))
+    wine("cmd", "/c", "%s\\%s.bat" % (root_win, name))
+    code = int(read(code_file)) if os.path.exists(code_file) else None
+    print("%s -> exit code %s" % (command_line, code))
     return code
 
 
@@ -226,14 +219,17 @@ shutil.rmtree(root, ignore_errors=True)
 try:
     with zipfile.ZipFile(archive) as z:
         z.extractall(os.path.join(root, "archive"))
+    # Folders that exist: setup.exe makes the install folder itself, not its
+    # parent.
     os.makedirs(os.path.dirname(native(log_win)))
+    os.makedirs(os.path.dirname(native(dest_win)))
     line = switches["SilentWithProgress"] + " " + switches["InstallLocation"]
     for extra in ("Log", "Custom"):
         if extra in switches:
             line += " " + switches[extra]
     line = line.replace("<LOGPATH>", log_win).replace("<INSTALLPATH>", dest_win)
-    code = run_line('"%s\\archive\\setup.exe" %s' % (root_win, line), "install.bat")
-    check(code == 0, "the silent install ended with %d" % code)
+    code = run_line('"%s\\archive\\setup.exe" %s' % (root_win, line), "install")
+    check(code == 0, "the silent install ended with %s" % code)
     log = native(log_win)
     last = ["(no log)"]
     if os.path.exists(log):
@@ -253,9 +249,13 @@ try:
         check(entry.get(field) == apps[field], "the Apps list's %s: %r" % (field, entry.get(field)))
     quiet = entry.get("QuietUninstallString", "")
     if check(quiet, "no QuietUninstallString: %s" % entry):
-        check(run_line(quiet, "uninstall.bat") == 0, "the quiet uninstall failed")
+        check(run_line(quiet, "uninstall") == 0, "the quiet uninstall failed")
         check(uninstall_entry() == {}, "the uninstall entry is still there")
 finally:
     shutil.rmtree(root, ignore_errors=True)
 
-finish(0)
+# What a failure leaves in WORK_DIR stays there to be looked at.
+if not failures:
+    shutil.rmtree(work)
+print("package: %s" % ("%d checks failed" % len(failures) if failures else "all checks passed"))
+sys.exit(1 if failures else 0)
