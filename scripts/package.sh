@@ -18,13 +18,6 @@ src=$(cd "$(dirname "$0")/.." && pwd -P)
 dist=${1:-$src/build/i686/dist}
 out=${2:-$src/build/i686}
 
-if ! report=$(sh "$src/tests/check-dist.sh" --exact "$dist" 2>&1); then
-    echo "$report" | grep -v 'checks passed' >&2
-    echo "package: $dist must hold the distribution's files and nothing else (make build restores" \
-        "missing ones; remove what does not belong)" >&2
-    exit 1
-fi
-
 # Every entry's time. The installer takes a macro list in the destination
 # with the last-write time and size of the shipped one for the same file and
 # leaves it as it is, so a release's files must not carry the times of an
@@ -43,11 +36,12 @@ else
 fi
 
 mkdir -p "$out"
-python3 - "$dist" "$out" "$src/packaging/winget" "$epoch" "${KR_RELEASE_URL:-}" <<'PY'
-import glob, hashlib, json, os, re, shutil, sys, time, zipfile
+python3 - "$dist" "$out" "$src" "$epoch" "${KR_RELEASE_URL:-}" <<'PY'
+import glob, hashlib, json, os, re, shutil, subprocess, sys, time, zipfile
 import yaml
 
-dist, out, templates, epoch, url = sys.argv[1:6]
+dist, out, src, epoch, url = sys.argv[1:6]
+templates = os.path.join(src, "packaging", "winget")
 
 def fail(message):
     sys.exit("package: " + message)
@@ -62,6 +56,26 @@ if sorted(manifests) != ["defaultLocale", "installer", "version"]:
 version = yaml.safe_load(manifests["version"][1])
 identifier, release = version["PackageIdentifier"], version["PackageVersion"]
 archive = "%s-%s.zip" % (identifier.split(".")[-1], release)
+path = os.path.join(out, archive)
+# The community repository's layout: manifests/<first letter>/<identifier
+# split at its dots>/<version>/.
+folder = os.path.join(out, "winget", "manifests", identifier[0].lower(), *identifier.split("."),
+                      release)
+
+# What an earlier run made goes first: a refused run leaves nothing to
+# upload by mistake.
+for old in (path, path + ".sha256"):
+    if os.path.exists(old):
+        os.remove(old)
+shutil.rmtree(os.path.join(out, "winget"), ignore_errors=True)
+
+check = subprocess.run(["sh", os.path.join(src, "tests", "check-dist.sh"), "--exact", dist],
+                       stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+if check.returncode != 0:
+    print("".join(line for line in check.stdout.splitlines(True) if "checks passed" not in line),
+          end="", file=sys.stderr)
+    fail("%s must hold the distribution's files and nothing else (make build restores missing"
+         " ones; remove what does not belong)" % dist)
 
 if not url:
     url = "https://release-url-not-set.invalid/"
@@ -79,7 +93,6 @@ stamp = time.gmtime(int(epoch))[:6]
 
 # Sorted names, MS-DOS attributes "archive" whatever the file's mode here, no
 # extra fields (no Unix times or owners), one compression level.
-path = os.path.join(out, archive)
 with zipfile.ZipFile(path + ".tmp", "w") as z:
     for name in sorted(os.listdir(dist)):
         info = zipfile.ZipInfo(name, stamp)
@@ -93,11 +106,6 @@ with open(path, "rb") as f:
 with open(path + ".sha256", "w") as f:
     f.write("%s  %s\n" % (sha256, archive))
 
-# The community repository's layout: manifests/<first letter>/<identifier
-# split at its dots>/<version>/.
-folder = os.path.join(out, "winget", "manifests", identifier[0].lower(), *identifier.split("."),
-                      release)
-shutil.rmtree(os.path.join(out, "winget"), ignore_errors=True)
 os.makedirs(folder)
 fills = {'"@INSTALLER_URL@"': json.dumps(url), '"@INSTALLER_SHA256@"': '"%s"' % sha256.upper()}
 for kind, (name, text) in manifests.items():

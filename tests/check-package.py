@@ -7,7 +7,8 @@
   the commit's time; the .sha256 file and the manifest's InstallerSha256 are
   its hash, InstallerUrl is KR_RELEASE_URL;
 - a folder with a stray file or without one of its files, and a URL that is
-  not http(s) or holds a blank, are refused and leave no archive;
+  not http(s) or holds a blank, are refused, and what an earlier run made
+  is gone;
 - the three manifests parse and hold what winget's community repository
   requires;
 - setup.exe, extracted from the archive, takes the switches as winget
@@ -130,11 +131,12 @@ for case, folder, release_url, expected in [
         ("an FTP URL", first, "ftp://example.invalid/kestrune.zip", "KR_RELEASE_URL must"),
         ("a blank in the URL", first, "https://example.invalid/k 2.zip", "KR_RELEASE_URL must")]:
     out = os.path.join(work, "refused")
+    shutil.copytree(os.path.join(work, "a"), out)
     result = package(folder, out, release_url)
     check(result.returncode != 0 and expected in result.stdout,
           "%s: exit code %d, output %r" % (case, result.returncode, result.stdout))
-    check(not os.path.exists(os.path.join(out, archive_name)), case + ": an archive was written")
-    shutil.rmtree(out, ignore_errors=True)
+    check(os.listdir(out) == [], "%s: left %s" % (case, os.listdir(out)))
+    shutil.rmtree(out)
 
 # The manifests: the fields the community repository requires, one package,
 # the archive's URL and hash, setup.exe as the nested installer.
