@@ -103,6 +103,15 @@ TEST_F(CommandLine, UninstallFollowedByMoreWordsOpensTheInstallDialog) {
     CancelAndExpectExit(dialog);
 }
 
+// Without the word "/S" a line is a dialog's, whatever else it holds: here
+// the "/S" belongs to the folder, which comes last.
+TEST_F(CommandLine, SwitchesWithoutSilentOpenTheInstallDialog) {
+    HWND dialog = StartSetup("/ALLUSERS /D=C:\\kr /S", "Install Kestrune");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(ItemText(dialog, IDOK), "OK");
+    CancelAndExpectExit(dialog);
+}
+
 TEST_F(CommandLine, EscapeEndsTheDialogWithExitCodeZero) {
     HWND dialog = StartSetup("", "Install Kestrune");
     ASSERT_NE(dialog, nullptr);

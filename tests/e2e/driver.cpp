@@ -311,13 +311,17 @@ Process::~Process() {
 }
 
 bool Process::Start(const std::string& exe, const std::string& args, const std::string& dir) {
-    std::wstring cmd = Wide("\"" + exe + "\"" + (args.empty() ? "" : " " + args));
+    // Without a program, the command line alone names it, as the system
+    // runs a stored command.
+    std::wstring cmd =
+        Wide(exe.empty() ? args : "\"" + exe + "\"" + (args.empty() ? "" : " " + args));
+    std::wstring wexe = Wide(exe);
     std::wstring wdir = Wide(dir);
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(Wide(exe).c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        dir.empty() ? nullptr : wdir.c_str(), &si, &pi))
+    if (!CreateProcessW(exe.empty() ? nullptr : wexe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0,
+                        nullptr, dir.empty() ? nullptr : wdir.c_str(), &si, &pi))
         return false;
     CloseHandle(pi.hThread);
     process_ = pi.hProcess;
@@ -358,6 +362,13 @@ HWND Process::WaitWindow(const char* cls, const char* caption, DWORD ms, HWND ex
 std::vector<HWND> Process::Dialogs() const {
     std::vector<HWND> all;
     FindContext c = {pid_, "#32770", nullptr, nullptr, nullptr, &all};
+    EnumWindows(FindProc, reinterpret_cast<LPARAM>(&c));
+    return all;
+}
+
+std::vector<HWND> Process::Windows() const {
+    std::vector<HWND> all;
+    FindContext c = {pid_, nullptr, nullptr, nullptr, nullptr, &all};
     EnumWindows(FindProc, reinterpret_cast<LPARAM>(&c));
     return all;
 }

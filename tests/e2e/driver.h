@@ -77,6 +77,8 @@ class Process {
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
 
+    // Starts `exe` with `args`; with no `exe`, `args` is the whole command
+    // line, as the system runs a stored command.
     bool Start(const std::string& exe, const std::string& args, const std::string& dir = "");
     bool Running() const;
     // Waits for the end; false on time-out. The exit code goes to *code.
@@ -89,8 +91,10 @@ class Process {
     // caption given (null caption: any), waiting up to `ms`.
     HWND WaitWindow(const char* cls, const char* caption, DWORD ms = kWaitMs,
                     HWND except = nullptr) const;
-    // Every top-level "#32770" window of the process.
+    // Every visible top-level "#32770" window of the process.
     std::vector<HWND> Dialogs() const;
+    // Every visible top-level window of the process, of any class.
+    std::vector<HWND> Windows() const;
 
   private:
     HANDLE process_ = nullptr;

@@ -161,6 +161,37 @@ class SetupCase : public ::testing::Test {
 
     std::string SetupExe() const { return dist_ + "\\setup.exe"; }
 
+    // An unattended run: whether it ended, its exit code, and every window
+    // of it that was ever visible, watched from its start to its end.
+    struct QuietRun {
+        bool ended = false;
+        DWORD exitCode = 99;
+        std::vector<std::string> shown; // class and caption
+    };
+    // Runs `exe` with `args` (the text after its quoted path), or with
+    // `args` alone as the whole command line when `exe` is empty.
+    static QuietRun RunQuiet(const std::string& exe, const std::string& args,
+                             const std::string& dir) {
+        QuietRun run;
+        Process p;
+        if (!p.Start(exe, args, dir)) {
+            ADD_FAILURE() << "cannot start " << exe << " " << args;
+            return run;
+        }
+        DWORD start = GetTickCount();
+        do {
+            for (HWND w : p.Windows()) {
+                char cls[64] = "";
+                GetClassNameA(w, cls, sizeof cls);
+                run.shown.push_back(std::string(cls) + " \"" + Text(w) + "\"");
+                PostMessageA(w, WM_CLOSE, 0, 0); // so that the run can end
+            }
+            run.ended = p.Wait(1, &run.exitCode);
+        } while (!run.ended && GetTickCount() - start < 120000);
+        EXPECT_TRUE(run.ended) << args;
+        return run;
+    }
+
     // Starts setup.exe from the distribution folder and waits for `caption`.
     HWND StartSetup(const std::string& args, const char* caption) {
         EXPECT_TRUE(setup_.Start(SetupExe(), args, dist_));

@@ -440,22 +440,31 @@ TEST(ShellRequest, FileOpFlagsFollowTheFourChoices) {
         {true, false, true, false, FO_MOVE, 0x0C8},   {false, true, false, false, FO_MOVE, 0x0D4},
         {false, false, true, true, FO_COPY, 0x4C0},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.flags);
-        log.calls.clear();
-        // No such files: the call must not need them, nothing is done.
-        Str from, to;
-        from.Assign("C:\\kr-tests\\nowhere\\a.txt");
-        to.Assign("C:\\kr-tests\\nowhere\\dest");
-        EXPECT_EQ(ShellFileOp(from, to, c.func, c.rename, c.noConfirmation, c.showProgress,
-                              c.noErrorDisplay),
-                  0x4242);
-        ASSERT_EQ(log.calls.size(), 1u);
-        EXPECT_EQ(log.calls[0].func, c.func);
-        EXPECT_EQ(log.calls[0].flags, c.flags);
-        EXPECT_EQ(log.calls[0].from, "C:\\kr-tests\\nowhere\\a.txt");
-        EXPECT_EQ(log.calls[0].to, "C:\\kr-tests\\nowhere\\dest");
-        EXPECT_TRUE(log.calls[0].plainRequest);
+    // An unattended run never shows the shell's progress or errors.
+    struct Restore {
+        ~Restore() { SilentRun = false; }
+    } restore;
+    for (bool silent : {false, true}) {
+        SilentRun = silent;
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.flags);
+            SCOPED_TRACE(silent ? "silent run" : "dialog run");
+            log.calls.clear();
+            // No such files: the call must not need them, nothing is done.
+            Str from, to;
+            from.Assign("C:\\kr-tests\\nowhere\\a.txt");
+            to.Assign("C:\\kr-tests\\nowhere\\dest");
+            EXPECT_EQ(ShellFileOp(from, to, c.func, c.rename, c.noConfirmation, c.showProgress,
+                                  c.noErrorDisplay),
+                      0x4242);
+            ASSERT_EQ(log.calls.size(), 1u);
+            EXPECT_EQ(log.calls[0].func, c.func);
+            EXPECT_EQ(log.calls[0].flags,
+                      silent ? (c.flags | FOF_SILENT | FOF_NOERRORUI) : c.flags);
+            EXPECT_EQ(log.calls[0].from, "C:\\kr-tests\\nowhere\\a.txt");
+            EXPECT_EQ(log.calls[0].to, "C:\\kr-tests\\nowhere\\dest");
+            EXPECT_TRUE(log.calls[0].plainRequest);
+        }
     }
 }
 

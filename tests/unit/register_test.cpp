@@ -43,6 +43,8 @@ std::vector<Expected> ExpectedValues(const std::string& dir, const std::string& 
         {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\Help", "kr2help.hlp", folder},
         {HKEY_LOCAL_MACHINE, kUninstall, "DisplayName", "Kestrune 2"},
         {HKEY_LOCAL_MACHINE, kUninstall, "UninstallString", "\"" + dir + "setup.exe\" uninstall"},
+        {HKEY_LOCAL_MACHINE, kUninstall, "QuietUninstallString",
+         "\"" + dir + "setup.exe\" uninstall /S"},
         {HKEY_LOCAL_MACHINE, kUninstall, "DisplayIcon", dir + "kr.exe,0"},
         {HKEY_LOCAL_MACHINE, kUninstall, "DisplayVersion", "2.1.0"},
         {HKEY_LOCAL_MACHINE, kUninstall, "Publisher", "Tovak"},
@@ -188,7 +190,7 @@ TEST_F(Registration, WritesEveryValue) {
             std::string key;
             KeyCounts counts;
         } shapes[] = {
-            {HKEY_LOCAL_MACHINE, kUninstall, {0, 9}}, // EstimatedSize besides the table
+            {HKEY_LOCAL_MACHINE, kUninstall, {0, 10}}, // EstimatedSize besides the table
             {HKEY_CLASSES_ROOT, ".krl", {0, 1}},
             {HKEY_CLASSES_ROOT, "krlfile", {2, 1}},
             {HKEY_CLASSES_ROOT, "krlfile\\Shell", {2, 1}},
@@ -268,8 +270,9 @@ TEST_F(Registration, SecondRegistrationOverwritesOnlyItsOwn) {
 
 // The size the Apps list shows: the bytes of the installed files that the
 // plan names, found in the destination folder, in kilobytes rounded up once
-// for the sum. Files the plan does not name (the user's own, the backups)
-// do not count.
+// for the sum. The names are the setup folder's: files the plan does not
+// name (the user's own, the backups) do not count, nor a user's own icons
+// beside the icons of "*.ico".
 TEST_F(Registration, EstimatedSizeIsTheInstalledFilesInKilobytesRoundedUp) {
     struct File {
         const char* name;
@@ -288,31 +291,45 @@ TEST_F(Registration, EstimatedSizeIsTheInstalledFilesInKilobytesRoundedUp) {
         {"files the plan does not name",
          {{"kr.exe", 10}, {"notes.txt", 5000}, {"krl.exe", 5000}},
          1},
+        {"a user's own icons", {{"a.ico", 10}, {"mine.ico", 1536u << 10}, {"b.icon", 5000}}, 1},
         {"the older copies in Backup", {{"System.krl", 100}, {"Backup\\System.krl", 5000}}, 1},
         {"a large install", {{"kr2help.hlp", 3u << 20}, {"List.krl", 1}}, 3073},
     };
     char temp[MAX_PATH];
     ASSERT_GT(GetTempPathA(sizeof temp, temp), 0u);
-    std::string dir = std::string(temp) + "kr size " + std::to_string(GetCurrentProcessId());
+    std::string base = std::string(temp) + "kr size " + std::to_string(GetCurrentProcessId());
+    std::string dir = base + "\\dest";
+    std::string source = base + "\\setup";
+    auto write = [](const std::string& path, size_t bytes) {
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+        std::string content(bytes, 'k');
+        DWORD written = 0;
+        WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+        CloseHandle(h);
+        ASSERT_EQ(written, bytes);
+    };
+    // The setup folder: the plan's files and two icons, of any size.
+    const char* const kSourceFiles[] = {"kr.exe",      "license.txt", "System.krl", "List.krl",
+                                        "kr2help.hlp", "a.ico",       "b.ico"};
+    CreateDirectoryA(base.c_str(), nullptr);
+    CreateDirectoryA(source.c_str(), nullptr);
+    for (const char* f : kSourceFiles)
+        write(source + "\\" + f, 3);
+    Str savedSource;
+    savedSource.Assign(SourceDir);
+    SourceDir.Assign((source + "\\").c_str());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Clean();
         CreateDirectoryA(dir.c_str(), nullptr);
         CreateDirectoryA((dir + "\\Backup").c_str(), nullptr);
-        for (const File& f : c.files) {
-            HANDLE h = CreateFileA((dir + "\\" + f.name).c_str(), GENERIC_WRITE, 0, nullptr,
-                                   CREATE_ALWAYS, 0, nullptr);
-            ASSERT_NE(h, INVALID_HANDLE_VALUE) << f.name;
-            std::string bytes(f.bytes, 'k');
-            DWORD written = 0;
-            WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-            CloseHandle(h);
-            ASSERT_EQ(written, f.bytes);
-        }
+        for (const File& f : c.files)
+            write(dir + "\\" + f.name, f.bytes);
         Register((dir + "\\").c_str());
         DWORD type = 0;
         std::string data;
-        ASSERT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstall, "EstimatedSize", &type, &data));
+        EXPECT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstall, "EstimatedSize", &type, &data));
         EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
         EXPECT_EQ(data, Dword(c.kilobytes));
         for (const File& f : c.files)
@@ -320,6 +337,11 @@ TEST_F(Registration, EstimatedSizeIsTheInstalledFilesInKilobytesRoundedUp) {
         RemoveDirectoryA((dir + "\\Backup").c_str());
         RemoveDirectoryA(dir.c_str());
     }
+    SourceDir.Assign(savedSource);
+    for (const char* f : kSourceFiles)
+        DeleteFileA((source + "\\" + f).c_str());
+    RemoveDirectoryA(source.c_str());
+    RemoveDirectoryA(base.c_str());
 }
 
 } // namespace
