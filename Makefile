@@ -7,7 +7,7 @@
 #   build/x86_64   only with ARCH=x86_64 (`make test ARCH=x86_64`): the same
 #                  sources for 64-bit Windows, an extra check
 
-.PHONY: all bootstrap build test test-fresh run bench repro sign fuzz format clean
+.PHONY: all bootstrap build test test-fresh run bench repro sign package fuzz format clean
 
 all: build
 
@@ -45,6 +45,13 @@ repro: build
 # RFC 3161 time-stamp server (optional).
 sign: build
 	@sh scripts/sign.sh
+
+# The release archive build/i686/Kestrune2-<version>.zip of the distribution
+# folder, its .sha256, and the winget manifests for it in
+# build/i686/winget/; KR_RELEASE_URL is the URL the archive is downloaded
+# from (without it the manifest names a placeholder).
+package: build
+	@sh scripts/package.sh
 
 # The string layer's fuzz targets, natively, FUZZ_SECONDS each; the build and
 # the grown corpora are in build/fuzz.

@@ -15,7 +15,8 @@ have_pkg() {
 
 for pkg in g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32:i386 wine64 xvfb xauth \
     x11-apps fonts-wine imagemagick liblnk-utils cmake make gcc g++ clang libclang-rt-dev \
-    cppcheck clang-format googletest libbenchmark-dev hyperfine pev osslsigncode openssl; do
+    cppcheck clang-format googletest libbenchmark-dev hyperfine pev osslsigncode openssl \
+    python3 python3-yaml; do
     have_pkg "$pkg" || need="$need $pkg"
 done
 

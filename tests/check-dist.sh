@@ -2,25 +2,22 @@
 # Checks that a build's distribution folder is complete: setup.exe beside
 # every file that the install plan copies, none of them empty, and kr.exe
 # carrying the icon that the macro list file class names ("kr.exe,5").
-# Usage: check-dist.sh DIST_DIR
+# With --exact (as the release archive is made) it holds nothing else
+# either: no log, nothing that a run left there.
+# Usage: check-dist.sh [--exact] DIST_DIR
 set -eu
+exact=
+if [ "${1:-}" = --exact ]; then
+    exact=1
+    shift
+fi
 dist=$1
 [ -d "$dist" ] || { echo "no distribution folder: $dist"; exit 1; }
 
 failed=0
 count=0
 # One name a line: several hold blanks.
-while IFS= read -r name; do
-    count=$((count + 1))
-    if [ ! -f "$dist/$name" ]; then
-        echo "missing: $name"
-        failed=$((failed + 1))
-    elif [ ! -s "$dist/$name" ]; then
-        echo "empty: $name"
-        failed=$((failed + 1))
-    fi
-done <<'LIST'
-setup.exe
+files='setup.exe
 krhook20.dll
 pdh.dll
 psapi.dll
@@ -39,7 +36,18 @@ List.krl
 type info file.txt
 wininet.tlb
 kr2help.hlp
-pcrepattern.html
+pcrepattern.html'
+while IFS= read -r name; do
+    count=$((count + 1))
+    if [ ! -f "$dist/$name" ]; then
+        echo "missing: $name"
+        failed=$((failed + 1))
+    elif [ ! -s "$dist/$name" ]; then
+        echo "empty: $name"
+        failed=$((failed + 1))
+    fi
+done <<LIST
+$files
 LIST
 
 # The plan copies the icons as "*.ico": at least one must match.
@@ -48,6 +56,25 @@ icons=$(find "$dist" -maxdepth 1 -type f -name '*.ico' | wc -l)
 if [ "$icons" -eq 0 ]; then
     echo "missing: *.ico"
     failed=$((failed + 1))
+fi
+
+# Anything else: a file that is neither named above nor an icon (the plan
+# installs every "*.ico" of the folder), or a folder.
+if [ -n "$exact" ]; then
+    count=$((count + 1))
+    extra=0
+    while IFS= read -r name; do
+        [ -n "$name" ] || continue
+        case $name in
+        *.ico) [ -f "$dist/$name" ] && continue ;;
+        *) [ -f "$dist/$name" ] && printf '%s\n' "$files" | grep -qxF -- "$name" && continue ;;
+        esac
+        echo "unexpected: $name"
+        extra=$((extra + 1))
+    done <<NAMES
+$(ls -A "$dist")
+NAMES
+    [ "$extra" -eq 0 ] || failed=$((failed + 1))
 fi
 
 # Icon groups of kr.exe: resource type 14, counted from objdump's dump of
