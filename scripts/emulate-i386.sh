@@ -55,6 +55,17 @@ qemu_ok() {
     esac
 }
 
+keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+backports_list() {
+    printf 'Types: deb\nURIs: %s\nSuites: %s\nComponents: main\n' \
+        "$(sh "$here/debian-mirror.sh")" "$codename-backports"
+    [ ! -f $keyring ] || echo "Signed-By: $keyring"
+}
+
+update() {
+    apt-get -o DPkg::Lock::Timeout=600 update -qq
+}
+
 install_packages() {
     have=yes
     for pkg in qemu-user gcc-multilib; do
@@ -63,20 +74,34 @@ install_packages() {
     qemu_ok "$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null)" || have=no
     [ $have = yes ] && return 0
     export DEBIAN_FRONTEND=noninteractive
-    apt-get -o DPkg::Lock::Timeout=600 update -qq
+    # The backports list is ours: one that no longer names this machine's
+    # archive (its sources changed) is written anew, and one whose archive
+    # serves no backports (a local mirror) goes again, since it would break
+    # every later apt-get update of the machine.
+    if [ -f "$backports" ] && [ "$(cat "$backports")" != "$(backports_list)" ]; then
+        echo "emulate-i386: $backports is not the one for this machine's sources: writing it anew"
+        backports_list >"$backports"
+    fi
+    if ! update; then
+        [ -f "$backports" ] || exit 1
+        rm -f "$backports"
+        echo "emulate-i386: apt-get update failed with $backports: removed it, trying without" >&2
+        update
+    fi
     from=""
-    if ! qemu_ok "$(apt-cache policy qemu-user | sed -n 's/^ *Candidate: //p')"; then
+    candidate=$(apt-cache policy qemu-user | sed -n 's/^ *Candidate: //p')
+    if ! qemu_ok "$candidate"; then
         suite=$codename-backports
         if [ ! -f "$backports" ]; then
-            cat >"$backports" <<LIST
-Types: deb
-URIs: $(sh "$here/debian-mirror.sh")
-Suites: $suite
-Components: main
-LIST
-            keyring=/usr/share/keyrings/debian-archive-keyring.gpg
-            [ ! -f $keyring ] || echo "Signed-By: $keyring" >>"$backports"
-            apt-get -o DPkg::Lock::Timeout=600 update -qq
+            backports_list >"$backports"
+            if ! update; then
+                rm -f "$backports"
+                echo "emulate-i386: apt-get update failed with $suite from $(sh "$here/debian-mirror.sh")" \
+                    "(does that archive serve it?); $backports is removed again. $codename's own" \
+                    "qemu-user (${candidate:-none}) cannot run Wine: name an archive with $suite" \
+                    "in a source list and run this again" >&2
+                exit 1
+            fi
         fi
         from="-t $suite"
     fi
