@@ -14,10 +14,11 @@
 # The run lives in a mount and process namespace of its own: its mounts
 # (/proc, /sys, /dev, the cache, the repository) are never seen outside it,
 # and the kernel removes them, and ends every process of the run, on any way
-# out, an interrupt included. Needs root.
+# out, an interrupt included. Needs root; works from a clone of another
+# user too (sudo make test-fresh).
 set -eu
 cd "$(dirname "$0")/.."
-src=$(pwd)
+src=$(pwd -P)
 
 case "${1:-}" in
 12 | bookworm) release=12 codename=bookworm ;;
@@ -40,6 +41,14 @@ for tool in debootstrap unshare; do
             --no-install-recommends debootstrap util-linux >/dev/null
     fi
 done
+
+# The clone may be another user's (sudo make test-fresh in one's own clone):
+# git refuses to work in a repository that root does not own unless it is
+# named safe. Root runs this clone's scripts anyway. Nor may the index be
+# written anew: it would become root's file.
+git() {
+    command git --no-optional-locks -c safe.directory="$src" "$@"
+}
 
 dir=$src/build/fresh/$codename
 mkdir -p "$dir/apt-cache/partial"
@@ -74,13 +83,17 @@ cp /etc/resolv.conf "$dir/root/etc/resolv.conf"
 mkdir -p "$dir/root/mnt/origin.git"
 
 # What a new user does on the new machine, as root, with a plain
-# environment: the first step the README gives, the clone, the test.
+# environment: the first step the README gives, the clone, the test. The
+# repository mounted there may belong to another user: for the clone alone
+# (which reads its source in a process of its own, where only a global
+# setting counts) it is named safe.
 cat >"$dir/root/fresh-run.sh" <<EOF
 set -eu
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq make git >/dev/null
-git clone -q /mnt/origin.git /root/kestrune-2-setup
+printf '[safe]\\n\\tdirectory = /mnt/origin.git\\n' >/mnt/origin.gitconfig
+GIT_CONFIG_GLOBAL=/mnt/origin.gitconfig git clone -q /mnt/origin.git /root/kestrune-2-setup
 cd /root/kestrune-2-setup
 git checkout -q $commit
 make $targets
