@@ -11,11 +11,11 @@
 # The system made by debootstrap is kept (base/) and copied for each run
 # (root/), so that every run starts from a fresh system without downloading
 # one; the packages apt fetches are kept in apt-cache/ for the same reason.
-# The run lives in a mount and process namespace of its own: its mounts
-# (/proc, /sys, /dev, the cache, the repository) are never seen outside it,
-# and the kernel removes them, and ends every process of the run, on any way
-# out, an interrupt included. Needs root; works from a clone of another
-# user too (sudo make test-fresh).
+# debootstrap and the run each live in a mount and process namespace of
+# their own: their mounts (/proc, /sys, /dev, the cache, the repository)
+# are never seen outside it, and the kernel removes them, and ends every
+# process of the run, on any way out, an interrupt included. Needs root;
+# works from a clone of another user too (sudo make test-fresh).
 set -eu
 cd "$(dirname "$0")/.."
 src=$(pwd -P)
@@ -58,11 +58,53 @@ if ! flock -n 9; then
     exit 1
 fi
 
+# The mount points under $1, deepest first. /proc/self/mountinfo writes a
+# blank, a tab, a line break and a backslash in a path as octal escapes.
+mounts_under() {
+    awk -v top="$1" '{
+        p = $5
+        path = ""
+        while ((i = index(p, "\\")) > 0) {
+            path = path substr(p, 1, i - 1) \
+                sprintf("%c", substr(p, i + 1, 1) * 64 + substr(p, i + 2, 1) * 8 + substr(p, i + 3, 1))
+            p = substr(p, i + 4)
+        }
+        path = path p
+        if (path == top || index(path, top "/") == 1)
+            print path
+    }' /proc/self/mountinfo | sort -r
+}
+
+# Removes a system made here. A debootstrap that an earlier version of this
+# script ran in this machine's own namespace and that was killed left /proc
+# and /sys mounted in its target: whatever is mounted below is unmounted
+# first, and rm never crosses a mount point (a bind mount of this file
+# system would look like the same one to rm --one-file-system).
+remove_system() {
+    mounts_under "$1" | while IFS= read -r mnt; do
+        echo "test-fresh: unmounting $mnt, left by an earlier run"
+        umount "$mnt" || umount -l "$mnt" || true
+    done
+    if [ -n "$(mounts_under "$1")" ]; then
+        echo "test-fresh: still mounted under $1, not removed:" >&2
+        mounts_under "$1" >&2
+        exit 1
+    fi
+    rm -rf --one-file-system "$1"
+}
+
+# The command in a mount and process namespace of its own.
+isolated() {
+    unshare --mount --propagation private --pid --fork --kill-child "$@" </dev/null
+}
+
 if [ ! -f "$dir/base/.complete" ]; then
     mirror=$(sh scripts/debian-mirror.sh "$codename")
     echo "test-fresh: making a minimal Debian $release ($codename) system from $mirror"
-    rm -rf "$dir/base"
-    debootstrap --variant=minbase "$codename" "$dir/base" "$mirror" >"$dir/debootstrap.log" 2>&1 || {
+    remove_system "$dir/base"
+    # /proc of its own: the new process namespace's.
+    isolated --mount-proc debootstrap --variant=minbase "$codename" "$dir/base" "$mirror" \
+        >"$dir/debootstrap.log" 2>&1 || {
         tail -n 20 "$dir/debootstrap.log" >&2
         echo "test-fresh: debootstrap failed (whole log: $dir/debootstrap.log)" >&2
         exit 1
@@ -75,9 +117,7 @@ git_dir=$(cd "$(git rev-parse --git-common-dir)" && pwd)
 [ -z "$(git status --porcelain --untracked-files=no)" ] ||
     echo "test-fresh: note: uncommitted changes are not part of the run, only $commit"
 
-# Only the host's own mount namespace can hold mounts under root/; none
-# are there (see above), so removing the last run's copy is safe.
-rm -rf "$dir/root"
+remove_system "$dir/root"
 cp -a "$dir/base" "$dir/root"
 cp /etc/resolv.conf "$dir/root/etc/resolv.conf"
 mkdir -p "$dir/root/mnt/origin.git"
@@ -104,7 +144,7 @@ echo "test-fresh: log in $dir/test.log"
 start=$(date +%s)
 status=0
 # shellcheck disable=SC2016 # the inner script takes its paths as arguments
-unshare --mount --propagation private --pid --fork --kill-child sh -eu -c '
+isolated sh -eu -c '
     root=$1
     mount -t proc proc "$root/proc"
     mount -t sysfs sysfs "$root/sys"
@@ -119,7 +159,7 @@ unshare --mount --propagation private --pid --fork --kill-child sh -eu -c '
     mount -o remount,bind,ro "$root/mnt/origin.git"
     exec chroot "$root" /usr/bin/env -i HOME=/root TERM=dumb \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin sh /fresh-run.sh
-' fresh "$dir/root" "$dir/apt-cache" "$git_dir" </dev/null >"$dir/test.log" 2>&1 || status=$?
+' fresh "$dir/root" "$dir/apt-cache" "$git_dir" >"$dir/test.log" 2>&1 || status=$?
 seconds=$(($(date +%s) - start))
 
 # The run may have registered 32-bit emulation from inside the system; the

@@ -1,6 +1,13 @@
 #!/bin/sh
 # The scripts that change this machine, run against stand-ins of the
 # commands that would change it:
+#   - test-fresh.sh, in a copy of the tree: a system that a killed
+#     debootstrap left with file systems mounted in it is removed only after
+#     they are unmounted, and what a mount there shows stays; this machine's
+#     32-bit emulation is given back as `emulate-i386.sh status` found it
+#     after a run and after an interrupted one (INT, TERM, HUP end the run
+#     at once, then the script by that signal), and a failed restore fails
+#     the run and says so;
 #   - emulate-i386.sh, in a mount namespace where apt's source lists,
 #     binfmt_misc and /usr/local/lib are scratch folders: a backports list
 #     whose apt-get update fails is removed again, one left behind by an
@@ -32,6 +39,64 @@ fail() {
 }
 # The stand-ins record what they were asked here.
 export KR_FAKE_LOG="$work/log"
+
+# A tree of test-fresh.sh whose emulate-i386.sh reports $KR_FAKE_EMULATION.
+tree=$work/tree
+mkdir -p "$tree/scripts"
+cp "$here/../scripts/test-fresh.sh" "$here/../scripts/debian-mirror.sh" "$tree/scripts/"
+cat >"$tree/scripts/emulate-i386.sh" <<'EOF'
+case $1 in
+status) echo "$KR_FAKE_EMULATION" ;;
+esac
+EOF
+git -C "$tree" init -q
+git -C "$tree" add -A
+git -C "$tree" -c user.name=t -c user.email=t@t commit -qm tree
+# unshare runs debootstrap, which makes a system of three folders, or the
+# run, which passes, or (KR_FAKE_RUN=wait) records its process, waits for
+# it and then how it ended.
+cat >"$work/bin/unshare" <<'EOF'
+#!/bin/sh
+while :; do
+    case $1 in
+    --propagation) shift 2 ;;
+    --*) shift ;;
+    *) break ;;
+    esac
+done
+case $1 in
+debootstrap) mkdir -p "$4/etc" "$4/proc" "$4/sys" ;;
+sh)
+    [ "${KR_FAKE_RUN:-}" = wait ] || exit 0
+    sleep 30 &
+    echo $! >"$KR_FAKE_LOG/run"
+    wait $!
+    echo $? >"$KR_FAKE_LOG/run.end"
+    ;;
+esac
+EOF
+printf '#!/bin/sh\nexit 1\n' >"$work/bin/debootstrap"
+chmod 755 "$work/bin/unshare" "$work/bin/debootstrap"
+
+fresh() {
+    rm -f "$work/log/"*
+    PATH=$work/bin:$PATH sh "$tree/scripts/test-fresh.sh" 13 >"$work/log/out" 2>&1
+}
+
+# The system left by a killed debootstrap: its /proc a file system of its
+# own, its /sys a folder of this machine mounted there.
+base=$tree/build/fresh/trixie/base
+mkdir -p "$base/proc" "$base/sys"
+mount -t tmpfs kr-test "$base/proc"
+touch "$base/proc/1" "$work/keep/file"
+mount --bind "$work/keep" "$base/sys"
+code=0
+KR_FAKE_EMULATION=emulated fresh || code=$?
+[ $code = 0 ] || fail "test-fresh after a killed debootstrap: exit $code: $(cat "$work/log/out")"
+[ -f "$work/keep/file" ] || fail "removing the old system removed what a mount showed there"
+if [ ! -f "$base/.complete" ] || [ ! -d "$base/etc" ]; then fail "no new system was made"; fi
+[ -z "$(awk -v top="$tree/" 'index($5, top) == 1' /proc/self/mountinfo)" ] ||
+    fail "still mounted: $(awk -v top="$tree/" 'index($5, top) == 1 { print $5 }' /proc/self/mountinfo)"
 
 # emulate-i386.sh where qemu-user is missing and the release's own is too
 # old: apt-get's update fails while a list names an archive without
