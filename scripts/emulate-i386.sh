@@ -11,6 +11,13 @@
 #   emulate-i386.sh describe says so in words, for the reports of the tests
 #                            and the figures
 #   emulate-i386.sh remove   as root: undo the registration and the files
+#   emulate-i386.sh restore STATUS
+#                            as root: gives the machine back the state that
+#                            status printed (STATUS), after a system made in
+#                            a folder registered its own emulation here (the
+#                            registration is the kernel's, one for every
+#                            root): the machine's own when it was emulated,
+#                            none otherwise
 #
 # What setup changes on the machine: qemu-user (on Debian 12 from its
 # backports: its own 7.2 cannot run Wine) and gcc-multilib; there the source
@@ -135,14 +142,7 @@ register() {
         >"$binfmt/register"
 }
 
-case "${1:-status}" in
-setup)
-    if registered; then
-        # In place since this boot: rebuild only what changed.
-        built && exit 0
-    elif [ -z "${KR_EMULATE_I386:-}" ] && loader_runs; then
-        exit 0
-    fi
+set_up() {
     if [ "$(id -u)" != 0 ]; then
         echo "emulate-i386: this kernel runs no 32-bit programs; run as root to set up their emulation" >&2
         exit 1
@@ -155,6 +155,43 @@ setup)
         exit 1
     fi
     echo "emulate-i386: 32-bit programs now run under $(qemu-i386 --version | head -n 1)"
+}
+
+case "${1:-status}" in
+setup)
+    if registered; then
+        # In place since this boot: rebuild only what changed.
+        built && exit 0
+    elif [ -z "${KR_EMULATE_I386:-}" ] && loader_runs; then
+        exit 0
+    fi
+    set_up
+    ;;
+restore)
+    if [ "$(id -u)" != 0 ]; then
+        echo "emulate-i386: restoring the registration needs root" >&2
+        exit 1
+    fi
+    case ${2:-} in
+    emulated)
+        # The entry may hold the other system's wrapper open (flag F).
+        if [ -f "$entry" ]; then echo -1 >"$entry"; fi
+        set_up
+        ;;
+    native | unavailable)
+        # What was registered since goes. binfmt_misc may be mounted only
+        # where the other system mounted it: a mount namespace of its own
+        # looks there and leaves this machine's mounts as they were.
+        # shellcheck disable=SC2016 # the inner script takes the folder as an argument
+        unshare --mount --propagation private sh -c '
+            [ -f "$1/register" ] || mount -t binfmt_misc binfmt_misc "$1" 2>/dev/null || exit 0
+            [ ! -f "$1/kr-i386" ] || echo -1 >"$1/kr-i386"' restore "$binfmt"
+        ;;
+    *)
+        echo "usage: $0 restore native|emulated|unavailable" >&2
+        exit 2
+        ;;
+    esac
     ;;
 status)
     if registered; then
@@ -181,7 +218,7 @@ remove)
         "(apt-get remove qemu-user gcc-multilib; rm $backports; apt-get update)"
     ;;
 *)
-    echo "usage: $0 setup|status|describe|remove" >&2
+    echo "usage: $0 setup|status|describe|remove|restore STATUS" >&2
     exit 2
     ;;
 esac

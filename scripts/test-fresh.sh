@@ -14,8 +14,11 @@
 # debootstrap and the run each live in a mount and process namespace of
 # their own: their mounts (/proc, /sys, /dev, the cache, the repository)
 # are never seen outside it, and the kernel removes them, and ends every
-# process of the run, on any way out, an interrupt included. Needs root;
-# works from a clone of another user too (sudo make test-fresh).
+# process of the run, on any way out. An interrupt (INT, TERM, HUP) ends the
+# run at once, and then this script by that signal. What only the kernel
+# holds once, the registration of 32-bit emulation that the new system may
+# make for itself, is given back to this machine on every way out. Needs
+# root; works from a clone of another user too (sudo make test-fresh).
 set -eu
 cd "$(dirname "$0")/.."
 src=$(pwd -P)
@@ -93,10 +96,54 @@ remove_system() {
     rm -rf --one-file-system "$1"
 }
 
-# The command in a mount and process namespace of its own.
+# The command in the background, in a mount and process namespace of its
+# own, waited for so that a signal to this script is handled at once.
+child=
 isolated() {
-    unshare --mount --propagation private --pid --fork --kill-child "$@" </dev/null
+    unshare --mount --propagation private --pid --fork --kill-child "$@" </dev/null &
+    child=$!
+    code=0
+    wait "$child" || code=$?
+    child=
+    return $code
 }
+
+# Ends the namespace at once: its first process, killed, takes every other
+# one with it, and unshare, waiting for it, then ends too.
+# shellcheck disable=SC2317 # called by the traps
+stop_child() {
+    [ -n "$child" ] || return 0
+    first=$(cat "/proc/$child/task/$child/children" 2>/dev/null || true)
+    # shellcheck disable=SC2086 # a list of process ids
+    kill -KILL ${first:-$child} 2>/dev/null || true
+    wait "$child" 2>/dev/null || true
+    child=
+}
+
+# 32-bit emulation is registered with the kernel, once for every root: a
+# run may register the new system's own. What `emulate-i386.sh status` said
+# before the run, while the machine may be owed its own registration back.
+emulation=
+restore_emulation() {
+    [ -n "$emulation" ] || return 0
+    code=0
+    sh scripts/emulate-i386.sh restore "$emulation" || code=$?
+    if [ $code != 0 ]; then
+        echo "test-fresh: this machine's 32-bit emulation ($emulation before the run) was not restored:" \
+            "run scripts/emulate-i386.sh restore $emulation as root" >&2
+    fi
+    emulation=
+    return $code
+}
+
+# On every way out. dash runs no EXIT trap when a signal ends it: each
+# signal cleans up, then ends the script by itself again, so that the
+# caller sees the signal.
+trap 'stop_child; restore_emulation' EXIT
+for sig in HUP INT TERM; do
+    # shellcheck disable=SC2064 # the signal's name now
+    trap "echo 'test-fresh: interrupted ($sig)' >&2; stop_child; restore_emulation; trap - $sig EXIT; kill -$sig \$\$" $sig
+done
 
 if [ ! -f "$dir/base/.complete" ]; then
     mirror=$(sh scripts/debian-mirror.sh "$codename")
@@ -141,6 +188,7 @@ EOF
 
 echo "test-fresh: Debian $release ($codename): make $targets of $(git log -1 --format='%h %s' | cut -c1-60)"
 echo "test-fresh: log in $dir/test.log"
+emulation=$(sh scripts/emulate-i386.sh status)
 start=$(date +%s)
 status=0
 # shellcheck disable=SC2016 # the inner script takes its paths as arguments
@@ -161,14 +209,8 @@ isolated sh -eu -c '
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin sh /fresh-run.sh
 ' fresh "$dir/root" "$dir/apt-cache" "$git_dir" >"$dir/test.log" 2>&1 || status=$?
 seconds=$(($(date +%s) - start))
-
-# The run may have registered 32-bit emulation from inside the system; the
-# machine's own registration is made again so that it points at the
-# machine's own files.
-if [ -f /usr/local/lib/kr-i386/stamp ] && [ -f /proc/sys/fs/binfmt_misc/kr-i386 ]; then
-    echo -1 >/proc/sys/fs/binfmt_misc/kr-i386
-    sh scripts/emulate-i386.sh setup >/dev/null || true
-fi
+restored=yes
+restore_emulation || restored=no
 
 tail -n 15 "$dir/test.log"
 summary=$(grep -E 'tests passed, [0-9]+ tests failed out of' "$dir/test.log" | tail -n 1)
@@ -176,5 +218,9 @@ if [ $status = 0 ]; then
     echo "test-fresh: Debian $release ($codename) passed: ${summary:-make test succeeded} ($seconds s in all)"
 else
     echo "test-fresh: Debian $release ($codename) FAILED, exit $status: ${summary:-see $dir/test.log} ($seconds s in all)"
+fi
+if [ $restored = no ]; then
+    echo "test-fresh: FAILED to give this machine its 32-bit emulation back (see above)" >&2
+    [ $status != 0 ] || status=1
 fi
 exit $status

@@ -40,13 +40,15 @@ fail() {
 # The stand-ins record what they were asked here.
 export KR_FAKE_LOG="$work/log"
 
-# A tree of test-fresh.sh whose emulate-i386.sh reports $KR_FAKE_EMULATION.
+# A tree of test-fresh.sh whose emulate-i386.sh reports $KR_FAKE_EMULATION
+# and records each restore (failing it when KR_FAKE_RESTORE=fail).
 tree=$work/tree
 mkdir -p "$tree/scripts"
 cp "$here/../scripts/test-fresh.sh" "$here/../scripts/debian-mirror.sh" "$tree/scripts/"
 cat >"$tree/scripts/emulate-i386.sh" <<'EOF'
 case $1 in
 status) echo "$KR_FAKE_EMULATION" ;;
+restore) echo "$2" >>"$KR_FAKE_LOG/restored" && [ "${KR_FAKE_RESTORE:-}" != fail ] ;;
 esac
 EOF
 git -C "$tree" init -q
@@ -97,6 +99,35 @@ KR_FAKE_EMULATION=emulated fresh || code=$?
 if [ ! -f "$base/.complete" ] || [ ! -d "$base/etc" ]; then fail "no new system was made"; fi
 [ -z "$(awk -v top="$tree/" 'index($5, top) == 1' /proc/self/mountinfo)" ] ||
     fail "still mounted: $(awk -v top="$tree/" 'index($5, top) == 1 { print $5 }' /proc/self/mountinfo)"
+[ "$(cat "$work/log/restored" 2>/dev/null)" = emulated ] ||
+    fail "after a run the emulation was restored as '$(cat "$work/log/restored" 2>/dev/null)', not 'emulated'"
+
+code=0
+KR_FAKE_EMULATION=native KR_FAKE_RESTORE=fail fresh || code=$?
+[ $code != 0 ] || fail "a failed restore of the emulation ended test-fresh with 0"
+grep -q 'not restored' "$work/log/out" || fail "a failed restore is not reported: $(cat "$work/log/out")"
+
+# Interrupted while the run goes on. A job of a script ignores INT unless
+# told otherwise.
+for sig in INT:130 TERM:143 HUP:129; do
+    rm -f "$work/log/"*
+    KR_FAKE_EMULATION=native KR_FAKE_RUN=wait PATH=$work/bin:$PATH \
+        env --default-signal=INT sh "$tree/scripts/test-fresh.sh" 13 >"$work/log/out" 2>&1 &
+    pid=$!
+    i=0
+    while [ ! -s "$work/log/run" ] && [ $i -lt 100 ]; do
+        sleep 0.1
+        i=$((i + 1))
+    done
+    kill -"${sig%:*}" $pid 2>/dev/null || true
+    code=0
+    wait $pid 2>/dev/null || code=$? # (the shell's own note of the signal)
+    [ $code = "${sig#*:}" ] || fail "$sig: test-fresh ended with $code: $(cat "$work/log/out")"
+    ! kill -0 "$(cat "$work/log/run")" 2>/dev/null || fail "$sig: the run goes on"
+    [ "$(cat "$work/log/run.end" 2>/dev/null)" != 0 ] || fail "$sig: the run was not ended, it finished"
+    [ "$(cat "$work/log/restored" 2>/dev/null)" = native ] ||
+        fail "$sig: the emulation was restored as '$(cat "$work/log/restored" 2>/dev/null)', not 'native'"
+done
 
 # emulate-i386.sh where qemu-user is missing and the release's own is too
 # old: apt-get's update fails while a list names an archive without
