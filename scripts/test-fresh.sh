@@ -96,11 +96,14 @@ remove_system() {
     rm -rf --one-file-system "$1"
 }
 
-# The command in the background, in a mount and process namespace of its
-# own, waited for so that a signal to this script is handled at once.
+# The command after the log file, in the background, in a mount and process
+# namespace of its own, waited for so that a signal to this script is
+# handled at once (and what the traps say is not written to the log).
 child=
 isolated() {
-    unshare --mount --propagation private --pid --fork --kill-child "$@" </dev/null &
+    log=$1
+    shift
+    unshare --mount --propagation private --pid --fork --kill-child "$@" </dev/null >"$log" 2>&1 &
     child=$!
     code=0
     wait "$child" || code=$?
@@ -150,8 +153,8 @@ if [ ! -f "$dir/base/.complete" ]; then
     echo "test-fresh: making a minimal Debian $release ($codename) system from $mirror"
     remove_system "$dir/base"
     # /proc of its own: the new process namespace's.
-    isolated --mount-proc debootstrap --variant=minbase "$codename" "$dir/base" "$mirror" \
-        >"$dir/debootstrap.log" 2>&1 || {
+    isolated "$dir/debootstrap.log" --mount-proc \
+        debootstrap --variant=minbase "$codename" "$dir/base" "$mirror" || {
         tail -n 20 "$dir/debootstrap.log" >&2
         echo "test-fresh: debootstrap failed (whole log: $dir/debootstrap.log)" >&2
         exit 1
@@ -192,7 +195,7 @@ emulation=$(sh scripts/emulate-i386.sh status)
 start=$(date +%s)
 status=0
 # shellcheck disable=SC2016 # the inner script takes its paths as arguments
-isolated sh -eu -c '
+isolated "$dir/test.log" sh -eu -c '
     root=$1
     mount -t proc proc "$root/proc"
     mount -t sysfs sysfs "$root/sys"
@@ -207,7 +210,7 @@ isolated sh -eu -c '
     mount -o remount,bind,ro "$root/mnt/origin.git"
     exec chroot "$root" /usr/bin/env -i HOME=/root TERM=dumb \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin sh /fresh-run.sh
-' fresh "$dir/root" "$dir/apt-cache" "$git_dir" >"$dir/test.log" 2>&1 || status=$?
+' fresh "$dir/root" "$dir/apt-cache" "$git_dir" || status=$?
 seconds=$(($(date +%s) - start))
 restored=yes
 restore_emulation || restored=no

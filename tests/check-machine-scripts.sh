@@ -123,6 +123,7 @@ for sig in INT:130 TERM:143 HUP:129; do
     code=0
     wait $pid 2>/dev/null || code=$? # (the shell's own note of the signal)
     [ $code = "${sig#*:}" ] || fail "$sig: test-fresh ended with $code: $(cat "$work/log/out")"
+    grep -q "interrupted (${sig%:*})" "$work/log/out" || fail "$sig: not reported: $(cat "$work/log/out")"
     ! kill -0 "$(cat "$work/log/run")" 2>/dev/null || fail "$sig: the run goes on"
     [ "$(cat "$work/log/run.end" 2>/dev/null)" != 0 ] || fail "$sig: the run was not ended, it finished"
     [ "$(cat "$work/log/restored" 2>/dev/null)" = native ] ||
