@@ -218,7 +218,7 @@ restore_emulation || restored=no
 tail -n 15 "$dir/test.log"
 summary=$(grep -E 'tests passed, [0-9]+ tests failed out of' "$dir/test.log" | tail -n 1)
 if [ $status = 0 ]; then
-    echo "test-fresh: Debian $release ($codename) passed: ${summary:-make test succeeded} ($seconds s in all)"
+    echo "test-fresh: Debian $release ($codename) passed: ${summary:-make $targets succeeded} ($seconds s in all)"
 else
     echo "test-fresh: Debian $release ($codename) FAILED, exit $status: ${summary:-see $dir/test.log} ($seconds s in all)"
 fi
