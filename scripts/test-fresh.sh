@@ -197,6 +197,9 @@ status=0
 # shellcheck disable=SC2016 # the inner script takes its paths as arguments
 isolated "$dir/test.log" sh -eu -c '
     root=$1
+    # Its root a mount point, as on a machine: unshare --propagation, for
+    # one, needs that.
+    mount --bind "$root" "$root"
     mount -t proc proc "$root/proc"
     mount -t sysfs sysfs "$root/sys"
     mount --rbind /dev "$root/dev"

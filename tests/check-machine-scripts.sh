@@ -170,7 +170,7 @@ while IFS='|' read -r case archive backports kept message; do
         KR_EMULATE_I386=1 sh "$1/scripts/emulate-i386.sh" setup 2>&1 || code=$?
         echo "exit $code"
         cat "/etc/apt/sources.list.d/$4" 2>/dev/null || true
-    ' check "$here/.." "$codename" "$archive" "$list" "$work/bin" 2>&1)
+    ' check "$here/.." "$codename" "$archive" "$list" "$work/bin" 2>&1) || true # judged below
     echo "$out" | grep -q '^exit 1$' || fail "$case: emulate-i386.sh did not fail as it should: $out"
     echo "$out" | grep -q "$message" || fail "$case: no message '$message': $out"
     if [ "$kept" = yes ]; then
