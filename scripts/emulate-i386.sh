@@ -11,6 +11,13 @@
 #   emulate-i386.sh describe says so in words, for the reports of the tests
 #                            and the figures
 #   emulate-i386.sh remove   as root: undo the registration and the files
+#   emulate-i386.sh restore STATUS
+#                            as root: gives the machine back the state that
+#                            status printed (STATUS), after a system made in
+#                            a folder registered its own emulation here (the
+#                            registration is the kernel's, one for every
+#                            root): the machine's own when it was emulated,
+#                            none otherwise
 #
 # What setup changes on the machine: qemu-user (on Debian 12 from its
 # backports: its own 7.2 cannot run Wine) and gcc-multilib; there the source
@@ -55,6 +62,17 @@ qemu_ok() {
     esac
 }
 
+keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+backports_list() {
+    printf 'Types: deb\nURIs: %s\nSuites: %s\nComponents: main\n' \
+        "$(sh "$here/debian-mirror.sh")" "$codename-backports"
+    [ ! -f $keyring ] || echo "Signed-By: $keyring"
+}
+
+update() {
+    apt-get -o DPkg::Lock::Timeout=600 update -qq
+}
+
 install_packages() {
     have=yes
     for pkg in qemu-user gcc-multilib; do
@@ -63,20 +81,34 @@ install_packages() {
     qemu_ok "$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null)" || have=no
     [ $have = yes ] && return 0
     export DEBIAN_FRONTEND=noninteractive
-    apt-get -o DPkg::Lock::Timeout=600 update -qq
+    # The backports list is ours: one that no longer names this machine's
+    # archive (its sources changed) is written anew, and one whose archive
+    # serves no backports (a local mirror) goes again, since it would break
+    # every later apt-get update of the machine.
+    if [ -f "$backports" ] && [ "$(cat "$backports")" != "$(backports_list)" ]; then
+        echo "emulate-i386: $backports is not the one for this machine's sources: writing it anew"
+        backports_list >"$backports"
+    fi
+    if ! update; then
+        [ -f "$backports" ] || exit 1
+        rm -f "$backports"
+        echo "emulate-i386: apt-get update failed with $backports: removed it, trying without" >&2
+        update
+    fi
     from=""
-    if ! qemu_ok "$(apt-cache policy qemu-user | sed -n 's/^ *Candidate: //p')"; then
+    candidate=$(apt-cache policy qemu-user | sed -n 's/^ *Candidate: //p')
+    if ! qemu_ok "$candidate"; then
         suite=$codename-backports
         if [ ! -f "$backports" ]; then
-            cat >"$backports" <<LIST
-Types: deb
-URIs: $(sh "$here/debian-mirror.sh")
-Suites: $suite
-Components: main
-LIST
-            keyring=/usr/share/keyrings/debian-archive-keyring.gpg
-            [ ! -f $keyring ] || echo "Signed-By: $keyring" >>"$backports"
-            apt-get -o DPkg::Lock::Timeout=600 update -qq
+            backports_list >"$backports"
+            if ! update; then
+                rm -f "$backports"
+                echo "emulate-i386: apt-get update failed with $suite from $(sh "$here/debian-mirror.sh")" \
+                    "(does that archive serve it?); $backports is removed again. $codename's own" \
+                    "qemu-user (${candidate:-none}) cannot run Wine: name an archive with $suite" \
+                    "in a source list and run this again" >&2
+                exit 1
+            fi
         fi
         from="-t $suite"
     fi
@@ -110,14 +142,7 @@ register() {
         >"$binfmt/register"
 }
 
-case "${1:-status}" in
-setup)
-    if registered; then
-        # In place since this boot: rebuild only what changed.
-        built && exit 0
-    elif [ -z "${KR_EMULATE_I386:-}" ] && loader_runs; then
-        exit 0
-    fi
+set_up() {
     if [ "$(id -u)" != 0 ]; then
         echo "emulate-i386: this kernel runs no 32-bit programs; run as root to set up their emulation" >&2
         exit 1
@@ -130,6 +155,43 @@ setup)
         exit 1
     fi
     echo "emulate-i386: 32-bit programs now run under $(qemu-i386 --version | head -n 1)"
+}
+
+case "${1:-status}" in
+setup)
+    if registered; then
+        # In place since this boot: rebuild only what changed.
+        built && exit 0
+    elif [ -z "${KR_EMULATE_I386:-}" ] && loader_runs; then
+        exit 0
+    fi
+    set_up
+    ;;
+restore)
+    if [ "$(id -u)" != 0 ]; then
+        echo "emulate-i386: restoring the registration needs root" >&2
+        exit 1
+    fi
+    case ${2:-} in
+    emulated)
+        # The entry may hold the other system's wrapper open (flag F).
+        if [ -f "$entry" ]; then echo -1 >"$entry"; fi
+        set_up
+        ;;
+    native | unavailable)
+        # What was registered since goes. binfmt_misc may be mounted only
+        # where the other system mounted it: a mount namespace of its own
+        # looks there and leaves this machine's mounts as they were.
+        # shellcheck disable=SC2016 # the inner script takes the folder as an argument
+        unshare --mount --propagation private sh -c '
+            [ -f "$1/register" ] || mount -t binfmt_misc binfmt_misc "$1" 2>/dev/null || exit 0
+            [ ! -f "$1/kr-i386" ] || echo -1 >"$1/kr-i386"' restore "$binfmt"
+        ;;
+    *)
+        echo "usage: $0 restore native|emulated|unavailable" >&2
+        exit 2
+        ;;
+    esac
     ;;
 status)
     if registered; then
@@ -156,7 +218,7 @@ remove)
         "(apt-get remove qemu-user gcc-multilib; rm $backports; apt-get update)"
     ;;
 *)
-    echo "usage: $0 setup|status|describe|remove" >&2
+    echo "usage: $0 setup|status|describe|remove|restore STATUS" >&2
     exit 2
     ;;
 esac

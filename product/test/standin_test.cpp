@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "../standin.h"
+
 namespace {
 
 const DWORD kWaitMs = 10000;
@@ -188,12 +190,26 @@ void AskToClose(HWND wnd) {
     ASSERT_NE(SendMessageTimeoutA(wnd, WM_CLOSE, 1, 0, SMTO_NORMAL, 5000, &result), 0);
 }
 
+// The stand-ins read the log's name from the registry before the variable
+// these tests set: the installer's tests write it there for a product that
+// the desktop shell starts. A test killed before its tear-down leaves the
+// value behind, and these tests' lines would go to its log.
+class StandInKr : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        LSTATUS status = RegDeleteTreeW(HKEY_CURRENT_USER, kStandInKey);
+        ASSERT_TRUE(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) << status;
+    }
+};
+class StandInKrFaults : public StandInKr {};
+class StandInOldKr : public StandInKr {};
+
 struct StartCase {
     const char* arguments; // as typed after the program path
     const char* recorded;  // what the program sees of them
 };
 
-TEST(StandInKr, RecordsArgumentsAndFolderOfEveryStart) {
+TEST_F(StandInKr, RecordsArgumentsAndFolderOfEveryStart) {
     const StartCase cases[] = {
         {" V", "V"},
         {" S", "S"},
@@ -219,7 +235,7 @@ TEST(StandInKr, RecordsArgumentsAndFolderOfEveryStart) {
     }
 }
 
-TEST(StandInKr, ReleasesItsMutexWhileHandlingClose) {
+TEST_F(StandInKr, ReleasesItsMutexWhileHandlingClose) {
     Scratch work;
     EnvVar log("KR_STANDIN_LOG", work.File("log.txt").c_str());
     Child kr;
@@ -241,7 +257,7 @@ TEST(StandInKr, ReleasesItsMutexWhileHandlingClose) {
     EXPECT_EQ(kr.WaitExit(kWaitMs), 0u);
 }
 
-TEST(StandInKr, LogsBesideItselfWithoutTheVariable) {
+TEST_F(StandInKr, LogsBesideItselfWithoutTheVariable) {
     Scratch work;
     ASSERT_TRUE(CopyFileA(KrExe().c_str(), work.File("kr.exe").c_str(), FALSE));
     EnvVar log("KR_STANDIN_LOG", nullptr);
@@ -260,7 +276,7 @@ TEST(StandInKr, LogsBesideItselfWithoutTheVariable) {
     EXPECT_EQ(kr.WaitExit(kWaitMs), 0u);
 }
 
-TEST(StandInKrFaults, IgnoresCloseWhenAsked) {
+TEST_F(StandInKrFaults, IgnoresCloseWhenAsked) {
     Scratch work;
     EnvVar log("KR_STANDIN_LOG", work.File("log.txt").c_str());
     EnvVar ignore("KR_STANDIN_IGNORE_CLOSE", "1");
@@ -279,7 +295,7 @@ TEST(StandInKrFaults, IgnoresCloseWhenAsked) {
     // The Child ends it.
 }
 
-TEST(StandInKrFaults, RunsWithoutItsMutexWhenAsked) {
+TEST_F(StandInKrFaults, RunsWithoutItsMutexWhenAsked) {
     Scratch work;
     EnvVar log("KR_STANDIN_LOG", work.File("log.txt").c_str());
     EnvVar noMutex("KR_STANDIN_NO_MUTEX", "1");
@@ -296,7 +312,7 @@ TEST(StandInKrFaults, RunsWithoutItsMutexWhenAsked) {
     EXPECT_EQ(kr.WaitExit(kWaitMs), 0u);
 }
 
-TEST(StandInOldKr, QuitsOnMessage1039AndRecordsIt) {
+TEST_F(StandInOldKr, QuitsOnMessage1039AndRecordsIt) {
     Scratch work;
     EnvVar log("KR_STANDIN_LOG", work.File("log.txt").c_str());
     Child old;
