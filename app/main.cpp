@@ -1,5 +1,5 @@
-// Entry point: a single instance, the source folder fixed, one of the two
-// dialogs by the command line.
+// Entry point: a single instance, the source folder fixed, then by the
+// command line one of the two dialogs or an unattended run.
 #include <windows.h>
 #include <ole2.h>
 #include <stdlib.h>
@@ -27,10 +27,6 @@ void ReadModulePath(HINSTANCE instance) {
         size = 32768;
     }
 }
-
-} // namespace
-
-namespace {
 
 // The exit code, named as the last line of an unattended run's log.
 int Finish(int code) {
