@@ -28,7 +28,7 @@ void LogLine(const char* text) {
     // the end it goes. Each byte becomes at most three.
     Str line;
     char* out = line.GetBuffer(3 * static_cast<int32_t>(strlen(text)) + 2, 0);
-    char* start = out;
+    const char* start = out;
     for (bool lineBreak = false; *text; text++) {
         if (*text == '\r' || *text == '\n') {
             lineBreak = out > start;
