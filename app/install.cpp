@@ -8,6 +8,7 @@
 #include "files.h"
 #include "log.h"
 #include "msgbox.h"
+#include "paths.h"
 #include "registry.h"
 #include "resource.h"
 #include "setup.h"
@@ -16,16 +17,13 @@
 bool AllUsers;
 
 namespace {
-const char kShellFolders[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-// The values of kShellFolders, by LinkFolder: the user's under
-// HKEY_CURRENT_USER, then those of all users under HKEY_LOCAL_MACHINE.
+// The Explorer shell folder values, by LinkFolder. The support layer reads a
+// "Common" one from HKEY_LOCAL_MACHINE, the others from HKEY_CURRENT_USER.
 const char* const kLinkFolders[] = {"Programs", "StartUp", "Common Programs", "Common Startup"};
 } // namespace
 
 void ReadLinkFolder(Str& folder, LinkFolder which) {
-    RegGetString(folder, kShellFolders, kLinkFolders[which], nullptr,
-                 which >= CommonPrograms ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, REG_SZ, nullptr);
+    (void)GetSpecialFolder(kLinkFolders[which], folder);
 }
 
 namespace {

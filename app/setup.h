@@ -63,7 +63,8 @@ DWORD InstalledKilobytes();
 bool IsSameFile(const char* first, const char* second);
 
 // The folders the links go into, as Explorer's shell folder values name
-// them: empty when the value is missing or not REG_SZ.
+// them, without a trailing backslash: empty when the value is missing or not
+// REG_SZ.
 enum LinkFolder { Programs, StartUp, CommonPrograms, CommonStartUp };
 void ReadLinkFolder(Str& folder, LinkFolder which);
 
