@@ -79,6 +79,8 @@ void ReadCommandLine(const char* p, CommandLine& out) {
             out.silent = true;
         } else if (IsWord(p, "/ALLUSERS")) {
             out.allUsers = true;
+        } else if (IsWord(p, "/NORESTART")) {
+            // What deployment tools add: a silent run never restarts Windows.
         } else if (first && IsWord(p, "uninstall")) {
             out.uninstall = true;
         } else {

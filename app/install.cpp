@@ -9,6 +9,7 @@
 #include "log.h"
 #include "msgbox.h"
 #include "paths.h"
+#include "process.h"
 #include "registry.h"
 #include "resource.h"
 #include "setup.h"
@@ -94,6 +95,10 @@ const char kRetryMessage[] =
     "Please retry. If you are installing from WinZip, try to close it, or just restore minimized "
     "window. If error will appear again, then delete KR shortcut in StartUp folder and restart "
     "Windows.";
+
+const char kRestartQuestion[] =
+    "Kestrune 2 is installed, but some of its files were in use. Windows must restart to finish "
+    "the installation.\r\nRestart Windows now?";
 
 void ShowWaitCursor() {
     SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514))); // IDC_WAIT
@@ -203,6 +208,7 @@ bool CopyFiles(Str& text) {
     bool notAllCopied = false;
     ReplacedList.Assign(static_cast<const char*>(nullptr));
     CopiedAsNewList.Assign(static_cast<const char*>(nullptr));
+    DeleteAsideFiles();
     DWORD ntMajor = 0;
     bool ntKnown = false;
     for (const PlanStep& s : kPlan) {
@@ -328,7 +334,12 @@ bool RunInstall() {
         CreateStartMenuLinks(text, link, target);
     if (IsChecked(IDC_STARTUP))
         CreateStartUpLink(text, link, target);
-    if (IsChecked(IDC_STARTAPP)) {
+    // Programs that still hold the old hook library would mix two versions
+    // until the restart: the product starts then, through its StartUp link.
+    if (RestartNeeded) {
+        if (MsgBox(MB_YESNO | MB_ICONQUESTION, "Restart Windows", kRestartQuestion) == IDYES)
+            RestartWindows();
+    } else if (IsChecked(IDC_STARTAPP)) {
         PumpAndWait(500);
         ShowStatus("Starting Kestrune");
         target.AssignConcat(DestDir, "kr.exe");

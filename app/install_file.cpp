@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "files.h"
+#include "log.h"
 #include "setup.h"
 
 namespace {
@@ -48,6 +49,34 @@ bool CopyArrived(const Str& source, const Str& target) {
            (a > b ? a - b : b - a) <= kTwoSeconds;
 }
 
+// A file that a program runs, has loaded, or holds open without sharing:
+// Windows refuses to open it for writing with a sharing violation,
+// whatever the share mode asked for. (A read-only file is refused with
+// access denied, and the copy replaces it as ever.)
+bool InUse(const char* path) {
+    HANDLE file =
+        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(file);
+    return false;
+}
+
+// The names of files set aside for a restart end so; no file of the plan's
+// or of the user's does.
+const char kAsidePattern[] = "*.kr2tmp";
+
+// A free name beside `target` for the old file renamed aside ("old") or the
+// new one that waits for the restart ("new"): "kr.exe.old1.kr2tmp".
+void AsideName(Str& aside, const Str& target, const char* kind) {
+    for (int n = 1;; n++) {
+        aside.Format("~.$#$", &target, kind, n, kAsidePattern + 1);
+        if (GetFileAttributesA(aside.data) == INVALID_FILE_ATTRIBUTES)
+            return;
+    }
+}
+
 // Moves the old destination file into the Backup folder. 0 only when the
 // file has left the destination.
 int MoveToBackup(Str& target) {
@@ -66,6 +95,23 @@ int MoveToBackup(Str& target) {
 }
 
 } // namespace
+
+bool RestartNeeded;
+
+void DeleteAsideFiles() {
+    RestartNeeded = false;
+    Str path;
+    path.AssignConcat(DestDir, kAsidePattern);
+    for (const char* found = FindFile(path.data, FindFiles); found;
+         found = FindFile(nullptr, FindFiles)) {
+        // One that cannot go is still in use: its program runs the old
+        // version until the restart that deletes it.
+        if (!DeleteFileA(path.AssignConcat(DestDir, found).data)) {
+            LogFormat("Still in use: $", found);
+            RestartNeeded = true;
+        }
+    }
+}
 
 bool IsSameFile(const char* first, const char* second) {
     if (!FindFile(first, FindFiles))
@@ -86,6 +132,53 @@ int InstallFile(const char* name, bool backup, bool copyAsNew, bool keepExisting
     source.AssignConcat(SourceDir, name);
     Str target;
     target.AssignConcat(DestDir, name);
+    const bool overwrite = !backup && !copyAsNew && !keepExisting;
+
+    // Several files of which one is in use go one at a time, so that each
+    // is dealt with on its own; with none in use, one shell copy as ever.
+    if (overwrite && HasWildcard(name)) {
+        bool inUse = false;
+        for (const char* found = FindFile(source.data, FindFiles); found && !inUse;
+             found = FindFile(nullptr, FindFiles))
+            inUse = InUse(target.AssignConcat(DestDir, found).data);
+        if (inUse) {
+            int code = 0;
+            for (const char* found = FindFile(source.data, FindFiles); found;
+                 found = FindFile(nullptr, FindFiles)) {
+                int one = InstallFile(found, false, false, false);
+                code = code ? code : one;
+            }
+            return code;
+        }
+        target.AssignConcat(DestDir, name);
+    }
+
+    // A program file in use cannot be overwritten, but it can be renamed:
+    // the old file goes aside, to be deleted at the next restart, and the
+    // copy lands in its name. One held open without delete sharing cannot
+    // be renamed either: the new file then waits beside it, and the restart
+    // puts it in place. The programs that hold the old files run the old
+    // version until then. (Only the program's own files: nothing of the
+    // user's is ever renamed, or replaced at a restart. A pattern is never
+    // in use: no file has its name.)
+    Str aside;
+    if (overwrite && InUse(target.data) &&
+        GetFileAttributesA(source.data) != INVALID_FILE_ATTRIBUTES) {
+        AsideName(aside, target, "old");
+        if (!MoveFileExA(target.data, aside.data, 0)) {
+            AsideName(aside, target, "new");
+            if (CopyFileA(source.data, aside.data, FALSE) &&
+                MoveFileExA(aside.data, target.data,
+                            MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
+                LogFormat("In use: $, replaced at the restart", name);
+                RestartNeeded = true;
+                return 0;
+            }
+            // Not even that: the copy below fails as any other.
+            (void)DeleteFileA(aside.data);
+            aside.Assign(static_cast<const char*>(nullptr));
+        }
+    }
 
     if (keepExisting && ExistsAsFile(target))
         return 0;
@@ -114,6 +207,16 @@ int InstallFile(const char* name, bool backup, bool copyAsNew, bool keepExisting
         // the next run would take it for a file of the user's.
         if (!taken)
             (void)DeleteFileA(target.data);
+    }
+    if (aside.len) {
+        if (code == 0) {
+            (void)MoveFileExA(aside.data, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+            LogFormat("In use: $, renamed to $ until the restart", name, aside.data + DestDir.len);
+            RestartNeeded = true;
+        } else {
+            // The old file goes back: no restart may take the last copy.
+            (void)MoveFileExA(aside.data, target.data, 0);
+        }
     }
     // The shell's windows may have taken the foreground and the cursor.
     SetForegroundWindow(MainDialog);

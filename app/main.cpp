@@ -37,9 +37,10 @@ int Finish(int code) {
 } // namespace
 
 // A dialog run always ends with 0. An unattended run ends with the codes of
-// Windows Installer, which deployment tools read: 0 done, 1603 the install
-// stopped, 1618 another setup is running (they try again later), 1639 a
-// command line not understood.
+// Windows Installer, which deployment tools read: 0 done, 3010 done once
+// Windows has restarted (files were in use), 1603 the install stopped, 1618
+// another setup is running (they try again later), 1639 a command line not
+// understood.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     // Before anything could load a DLL: the setup folder holds DLLs of its own.
     RestrictDllSearch();
@@ -60,7 +61,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         }
     }
     HANDLE mutex = CreateMutexA(nullptr, TRUE, "KRSetup_InstMutex.");
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    bool running = GetLastError() == ERROR_ALREADY_EXISTS;
+    // A setup.exe in another session (the system account's, as deployment
+    // tools run it, or a user's) holds the global one. Made under another
+    // account it may refuse this one access: it exists all the same.
+    HANDLE global = CreateMutexA(nullptr, TRUE, "Global\\KRSetup_InstMutex.");
+    DWORD error = GetLastError();
+    if (running || error == ERROR_ALREADY_EXISTS || (!global && error == ERROR_ACCESS_DENIED)) {
         LogLine("Another setup is running");
         return Finish(SilentRun ? 1618 : 0);
     }
@@ -88,8 +95,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
             DefaultDestDir(DestDir);
         if (!RunInstall())
             code = 1603;
+        else if (RestartNeeded)
+            code = 3010;
     }
 
+    CloseHandle(global);
     CloseHandle(mutex);
     return Finish(code);
 }

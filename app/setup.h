@@ -22,8 +22,8 @@ extern bool AllUsers;
 
 // What a command line asks for. Without the word "/S" it is a dialog run as
 // ever, whatever else it holds; with it, an unattended run of the words
-// "uninstall" (first), "/S", "/ALLUSERS", "/LOG=<file>" and, last,
-// "/D=<folder>", letters in any case.
+// "uninstall" (first), "/S", "/ALLUSERS", "/NORESTART" (taken and ignored),
+// "/LOG=<file>" and, last, "/D=<folder>", letters in any case.
 struct CommandLine {
     bool silent = false;
     bool uninstall = false;
@@ -57,6 +57,14 @@ void RunUninstall();
 // Installs one file (or wildcard) from SourceDir into DestDir under its
 // policy. 0 when in place, else the shell's non-zero code.
 int InstallFile(const char* name, bool backup, bool copyAsNew, bool keepExisting);
+// Set when a file of the plan was in use: renamed aside, or left to be
+// replaced at the next restart. Until then the programs that hold the old
+// files run the old version.
+extern bool RestartNeeded;
+// At the start of a copy phase: deletes what earlier runs set aside in
+// DestDir and no program holds any more, and sets RestartNeeded afresh
+// (true when one is still held).
+void DeleteAsideFiles();
 // Kilobytes, rounded up, of the install plan's files as they lie in DestDir.
 DWORD InstalledKilobytes();
 // Both paths exist as files with equal last-write time and low size.

@@ -140,6 +140,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
         OwnsMutex = AppMutex && GetLastError() != ERROR_ALREADY_EXISTS;
     }
 
+    // The product loads its hook library from its own folder while it runs,
+    // and so holds it in use.
+    wchar_t hook[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, hook, MAX_PATH);
+    wchar_t* name = hook + n;
+    while (name > hook && name[-1] != L'\\')
+        name--;
+    if (n < MAX_PATH && name - hook + 13 <= MAX_PATH) {
+        memcpy(name, L"krhook20.dll", 13 * sizeof(wchar_t));
+        (void)LoadLibraryW(hook);
+    }
+
     WNDCLASSA wc = {};
     wc.lpfnWndProc = EditorProc;
     wc.hInstance = instance;

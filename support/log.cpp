@@ -8,7 +8,8 @@
 
 namespace {
 
-HANDLE LogFile = INVALID_HANDLE_VALUE;
+// Null while there is no log: zero at start, so it takes no file bytes.
+HANDLE LogFile;
 
 } // namespace
 
@@ -16,13 +17,14 @@ bool LogOpen(const char* path) {
     // Others may read it while the run goes on, never write it: a second
     // setup.exe that logs to the same file cannot open it, and so cannot
     // empty the log of the run that is going on.
-    LogFile = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                          FILE_ATTRIBUTE_NORMAL, nullptr);
-    return LogFile != INVALID_HANDLE_VALUE;
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    LogFile = file == INVALID_HANDLE_VALUE ? nullptr : file;
+    return LogFile != nullptr;
 }
 
 void LogLine(const char* text) {
-    if (LogFile == INVALID_HANDLE_VALUE)
+    if (!LogFile)
         return;
     // A run of CR and LF between two pieces of text becomes one " | "; at
     // the end it goes. Each byte becomes at most three.
@@ -56,7 +58,7 @@ void LogLine(const char* text) {
 }
 
 void LogFormat(const char* tmpl, ...) {
-    if (LogFile == INVALID_HANDLE_VALUE)
+    if (!LogFile)
         return;
     Str text;
     va_list args;

@@ -18,3 +18,7 @@ extern bool SilentRun;
 // Folder of the running executable, ending in a backslash; also the
 // current directory.
 extern Str SourceDir;
+
+// Enables the shutdown privilege and asks Windows to restart. False when
+// Windows refused.
+bool RestartWindows();

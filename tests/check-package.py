@@ -167,7 +167,8 @@ check({"silent", "silentWithProgress"} <= set(merged.get("InstallModes", [])),
       "InstallModes lack the silent ones")
 codes = {c["InstallerReturnCode"]: c["ReturnResponse"]
          for c in merged.get("ExpectedReturnCodes", [])}
-expected_codes = {1618: "installInProgress", 1603: "contactSupport", 1639: "invalidParameter"}
+expected_codes = {1618: "installInProgress", 1603: "contactSupport", 1639: "invalidParameter",
+                  3010: "rebootRequiredToFinish"}
 check(expected_codes.items() <= codes.items(), "ExpectedReturnCodes: %s" % codes)
 switches = merged.get("InstallerSwitches", {})
 # (winget puts Log and Custom after InstallLocation: the run below shows it.)

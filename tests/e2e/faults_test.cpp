@@ -250,7 +250,9 @@ TEST_F(DiskFull, AGrownTextFileOnAFullDriveAsksAndNoRegistersNothing) {
 // question), replaced with a backup ("System.krl"), kept with the new one
 // beside it (the user's "List.krl").
 
-enum class Outcome { Completed, Asked, Stopped };
+// Restart: completed, and the new file waits beside the held one for the
+// restart, which the user is asked for instead of the product's start.
+enum class Outcome { Completed, Asked, Stopped, Restart };
 
 struct LockCase {
     const char* file;
@@ -294,6 +296,15 @@ class LockedFiles : public FaultCase {
                 EXPECT_EQ(ReadFile(dest + "\\Backup\\System.krl"), old);
             }
             break;
+        case Outcome::Restart:
+            ExpectCompleted(run);
+            ASSERT_FALSE(run.boxes.empty()); // after the summary of the user's list
+            EXPECT_EQ(run.boxes.back().text, kRestartText);
+            EXPECT_EQ(ReadFile(path), old);
+            EXPECT_TRUE(SameBytes(path + ".new1.kr2tmp", Source(c.file)));
+            ExpectRegistered(dest);
+            ExpectNotStarted();
+            break;
         case Outcome::Asked:
             ExpectRetry(run);
             EXPECT_TRUE(ShowedQuestion(run));
@@ -310,10 +321,12 @@ class LockedFiles : public FaultCase {
     }
 };
 
-TEST_F(LockedFiles, HeldOpenFilesCountAsNotCopied) {
+// A program's file that cannot even be renamed is replaced at the restart;
+// a macro list that cannot go to Backup counts as not copied.
+TEST_F(LockedFiles, HeldOpenFilesWaitForTheRestartOrCountAsNotCopied) {
     const LockCase kCases[] = {
-        {"kr.exe", Outcome::Stopped},
-        {"license.txt", Outcome::Asked},
+        {"kr.exe", Outcome::Restart},
+        {"license.txt", Outcome::Restart},
         {"System.krl", Outcome::Asked}, // the old file cannot go to Backup
         {"List.krl", Outcome::Completed},
     };
@@ -341,15 +354,15 @@ TEST_F(LockedFiles, ReadOnlyFilesAreReplacedAndTheUsersListKept) {
 TEST_F(LockedFiles, TheUserToldOfAHeldFileMayGoOn) {
     std::string dest = Dest();
     PlantUsersFiles(dest);
-    WriteOldFile(dest + "\\license.txt", "the old license.txt");
-    HANDLE held = CreateFileA((dest + "\\license.txt").c_str(), GENERIC_READ, 0, nullptr,
+    WriteOldFile(dest + "\\System.krl", "the old System.krl");
+    HANDLE held = CreateFileA((dest + "\\System.krl").c_str(), GENERIC_READ, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     Run run = InstallWith(dest, kCopy | kRegistry); // the question answered Yes
     CloseHandle(held);
     ExpectCompleted(run);
     EXPECT_TRUE(ShowedQuestion(run));
-    EXPECT_EQ(ReadFile(dest + "\\license.txt"), "the old license.txt");
+    EXPECT_EQ(ReadFile(dest + "\\System.krl"), "the old System.krl");
     ExpectUsersFilesKept(dest);
     ExpectRegistered(dest);
 }

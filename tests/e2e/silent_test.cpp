@@ -228,6 +228,12 @@ TEST_F(Unattended, EachFailureHasItsExitCodeAndChangesNothingItMustNot) {
     ExpectLogEnd(TempLog(), 1618);
     EXPECT_FALSE(FolderExists(other));
     CancelAndExpectExit(dialog);
+    // So does one in another session: it holds the global guard.
+    HANDLE global = CreateMutexA(nullptr, TRUE, "Global\\KRSetup_InstMutex.");
+    ASSERT_NE(global, nullptr);
+    ExpectQuiet(Silent("/S /D=" + other), 1618);
+    CloseHandle(global);
+    EXPECT_FALSE(FolderExists(other));
 }
 
 // The log is UTF-8 whatever the system's code page: here a copy of
@@ -249,6 +255,107 @@ TEST_F(Unattended, TheLogIsUtf8InAWesternCodePage) {
     ExpectQuiet(run, 0);
     EXPECT_TRUE(FileExists(dest + "\\kr.exe"));
     EXPECT_EQ(Lines(ReadFile(Log())).front(), "Command line: " + args);
+}
+
+// An upgrade over a running product: the product runs from the folder,
+// ignores the request to close and holds its hook library loaded, and a
+// reader holds "license.txt" open without delete sharing. The restart
+// between the two suites is the prefix's own (tests/e2e/restart.sh): its
+// server and every program in it end, and the next start carries out what
+// the install left for it. The folders live outside the cases' scratch.
+const char kUpgrades[] = "C:\\kr-e2e-restart";
+const char kUsersList[] = "the user's own List.krl\r\n";
+const char kEarlierBackup[] = "an earlier backup of System.krl\r\n";
+
+std::string OldBytes(const char* file) {
+    return std::string("the old ") + file;
+}
+
+class FilesInUse : public Unattended {};
+
+int AnswerNo(const Box& box) {
+    return GetDlgItem(box.window, IDNO) ? IDNO : IDOK;
+}
+
+TEST_F(FilesInUse, UpgradesOverTheRunningProductWaitForTheRestart) {
+    RemoveTree(kUpgrades);
+    for (bool silent : {false, true}) {
+        SCOPED_TRACE(silent ? "silent" : "dialog");
+        std::string dest = std::string(kUpgrades) + (silent ? "\\silent" : "\\dialog");
+        MakeFolders(kUpgrades);
+        ASSERT_NO_FATAL_FAILURE(EarlierInstall(dest));
+        for (const char* f : {"kr.exe", "krhook20.dll"}) // a PE file runs with trailing data
+            WriteFile(dest + "\\" + f, ReadFile(dest + "\\" + f) + OldBytes(f));
+        WriteOldFile(dest + "\\license.txt", OldBytes("license.txt"));
+        WriteOldFile(dest + "\\List.krl", kUsersList);
+        MakeFolders(dest + "\\Backup");
+        WriteFile(dest + "\\Backup\\System.krl", kEarlierBackup);
+        Process product;
+        SetEnvironmentVariableA("KR_STANDIN_IGNORE_CLOSE", "1");
+        SetEnvironmentVariableA("KR_STANDIN_NO_MUTEX", "1");
+        ASSERT_TRUE(product.Start(dest + "\\kr.exe", "", dest));
+        SetEnvironmentVariableA("KR_STANDIN_IGNORE_CLOSE", nullptr);
+        SetEnvironmentVariableA("KR_STANDIN_NO_MUTEX", nullptr);
+        ASSERT_EQ(WaitStandinLog(1).size(), 1u);
+        HANDLE reader = CreateFileA((dest + "\\license.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+
+        if (silent) {
+            ExpectQuiet(Silent("/S /NORESTART /LOG=\"" + Log() + "\" /D=" + dest), 3010);
+            std::vector<std::string> log = Lines(ReadFile(Log()));
+            for (const char* line :
+                 {"In use: krhook20.dll, renamed to krhook20.dll.old1.kr2tmp until the restart",
+                  "In use: kr.exe, renamed to kr.exe.old1.kr2tmp until the restart",
+                  "In use: license.txt, replaced at the restart"})
+                EXPECT_TRUE(Contains(log, line)) << line << " in " << ReadFile(Log());
+            ExpectLogEnd(Log(), 3010);
+        } else {
+            // No retry message: the restart question comes instead of the start.
+            Run run = InstallWith(dest, kAllOptions, AnswerNo);
+            ExpectCompleted(run);
+            ASSERT_FALSE(run.boxes.empty());
+            EXPECT_EQ(run.boxes.back().text, kRestartText);
+            EXPECT_FALSE(HasBox(run, "Error", kRetryText));
+        }
+        CloseHandle(reader);
+        EXPECT_EQ(StandinLog(log_).size(), 1u) << "the product was started";
+        for (const char* f : kPlanFiles) {
+            if (lstrcmpA(f, "license.txt") == 0 || lstrcmpA(f, "List.krl") == 0)
+                continue;
+            EXPECT_TRUE(SameBytes(dest + "\\" + f, Source(f)));
+        }
+        for (const char* f : {"kr.exe", "krhook20.dll"})
+            EXPECT_EQ(ReadFile(dest + "\\" + f + ".old1.kr2tmp"),
+                      ReadFile(Source(f)) + OldBytes(f));
+        EXPECT_EQ(ReadFile(dest + "\\license.txt"), OldBytes("license.txt"));
+        EXPECT_TRUE(SameBytes(dest + "\\license.txt.new1.kr2tmp", Source("license.txt")));
+        product.Kill();
+        DeleteFileW(Wide(log_).c_str());
+    }
+}
+
+// After the restart: the new files alone, nothing set aside, and the user's
+// macro list and Backup folder as they were.
+TEST_F(FilesInUse, AfterTheRestartOnlyTheNewFilesRemain) {
+    for (const char* folder : {"\\dialog", "\\silent"}) {
+        std::string dest = kUpgrades + std::string(folder);
+        SCOPED_TRACE(dest);
+        ASSERT_TRUE(FolderExists(dest));
+        for (const char* f : kPlanFiles) {
+            if (lstrcmpA(f, "List.krl") != 0) {
+                EXPECT_TRUE(SameBytes(dest + "\\" + f, Source(f)));
+            }
+        }
+        EXPECT_EQ(ReadFile(dest + "\\List.krl"), kUsersList);
+        EXPECT_EQ(ListFolder(dest + "\\Backup"), std::vector<std::string>{"System.krl"});
+        EXPECT_EQ(ReadFile(dest + "\\Backup\\System.krl"), kEarlierBackup);
+        for (const std::string& name : ListFolder(dest))
+            EXPECT_EQ(name.find(".kr2tmp"), std::string::npos) << name;
+    }
+    EXPECT_FALSE(RegRead(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                         "PendingFileRenameOperations", nullptr));
+    RemoveTree(kUpgrades);
 }
 
 } // namespace

@@ -25,6 +25,7 @@ TEST(CommandLineReading, TakesTheSwitchesAndRefusesTheRest) {
         {"/S", true, false, false, "", "", ""},
         {"  /s   /AllUsers  ", true, false, true, "", "", ""},
         {"UNINSTALL /S /ALLUSERS", true, true, true, "", "", ""},
+        {"/S /NORESTART", true, false, false, "", "", ""},
         {"/S /D=C:\\Program Files\\Kestrune 2", true, false, false, "C:\\Program Files\\Kestrune 2",
          "", ""},
         {"/S /D=\"C:\\Program Files\\KR\"  ", true, false, false, "C:\\Program Files\\KR", "", ""},
