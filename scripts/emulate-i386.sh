@@ -181,10 +181,19 @@ restore)
     native | unavailable)
         # What was registered since goes. binfmt_misc may be mounted only
         # where the other system mounted it: a mount namespace of its own
-        # looks there and leaves this machine's mounts as they were.
+        # looks there and leaves this machine's mounts as they were, once
+        # the mount it goes under is private there (one shared with the
+        # machine would hand it on). Under a chroot into a plain folder /
+        # is no mount point and cannot be made private (unshare
+        # --propagation private fails there), but /proc can. Not a user
+        # namespace: the binfmt_misc mounted there is one of its own (Linux
+        # 6.7 on), and a chrooted process is refused one.
         # shellcheck disable=SC2016 # the inner script takes the folder as an argument
-        unshare --mount --propagation private sh -c '
-            [ -f "$1/register" ] || mount -t binfmt_misc binfmt_misc "$1" 2>/dev/null || exit 0
+        unshare --mount --propagation unchanged sh -c '
+            if [ ! -f "$1/register" ]; then
+                mount --make-rprivate / 2>/dev/null || mount --make-rprivate /proc 2>/dev/null || exit 0
+                mount -t binfmt_misc binfmt_misc "$1" 2>/dev/null || exit 0
+            fi
             [ ! -f "$1/kr-i386" ] || echo -1 >"$1/kr-i386"' restore "$binfmt"
         ;;
     *)

@@ -150,12 +150,33 @@ chmod 755 "$work/bin/apt-get" "$work/bin/dpkg-query" "$work/bin/apt-cache"
 # shellcheck disable=SC1091
 codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
 list=kr-$codename-backports.sources
+# The scratch folders are mounted in a mount namespace of the check's own,
+# once the mounts they go on are private there: one shared with the machine
+# (systemd shares them all) would hand them on to it, to stay there after
+# the namespace. In a chroot into a plain folder (a new system entered by
+# hand) / is no mount point but a folder in a mount of the machine, which
+# cannot be made private from inside (unshare --propagation private fails
+# there); nor does the kernel give a chrooted process a user namespace,
+# whose copies of shared mounts would be slaves. There the tree is bound
+# anew in a private spot, a tmpfs on /proc's binfmt_misc folder (which gets
+# a scratch one anyway), and entered: a root that is a private mount point.
+# shellcheck disable=SC2016 # the command comes as arguments
+private_root='
+    if mount --make-rprivate / 2>/dev/null; then exec "$@"; fi
+    mount --make-rprivate /proc
+    root=/proc/sys/fs/binfmt_misc
+    mount -t tmpfs kr-root $root
+    mkdir $root/root
+    mount --rbind / $root/root
+    mount --make-rprivate $root/root
+    exec chroot $root/root "$@"'
 # Initial list (none, as an earlier run left it, with another archive),
 # KR_FAKE_BACKPORTS, whether the list is there afterwards, the message.
 while IFS='|' read -r case archive backports kept message; do
     rm -f "$work/log/"*
-    # shellcheck disable=SC2016 # the inner script takes its values as arguments
-    out=$(KR_FAKE_BACKPORTS=$backports unshare --mount --propagation private sh -eu -c '
+    # shellcheck disable=SC2016 # the inner scripts take their values as arguments
+    out=$(KR_FAKE_BACKPORTS=$backports unshare --mount --propagation unchanged sh -eu -c "$private_root" \
+        private-root sh -eu -c '
         PATH=$5:$PATH
         for dir in /etc/apt/sources.list.d /usr/local/lib /proc/sys/fs/binfmt_misc; do
             mount -t tmpfs kr-test "$dir"
