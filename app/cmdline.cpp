@@ -26,11 +26,37 @@ bool IsWord(const char* p, const char* word) {
     return Starts(p, word) && IsBlank(p[strlen(word)]);
 }
 
-// "X:\..." or "\\server...": a folder that does not depend on the current
-// drive or folder of whoever started the run.
+// Offset of the first backslash in `s` from `from`, or -1.
+int32_t Separator(const Str& s, int32_t from) {
+    for (int32_t i = from; i < s.len; i++) {
+        if (s.data[i] == '\\')
+            return i;
+    }
+    return -1;
+}
+
+// A folder in "X:\..." or "\\server\share\..." form, below the drive or the
+// share: one that does not depend on the current drive or folder of
+// whoever started the run. A drive or share root would be registered as a
+// drive-relative "C:", and "\\?\..." and "\\.\..." are the system's own
+// name spaces, not folders.
 bool IsFullPath(const Str& folder) {
     const char* s = folder.data;
-    return folder.len >= 3 && ((s[1] == ':' && s[2] == '\\') || (s[0] == '\\' && s[1] == '\\'));
+    int32_t rest;
+    if (folder.len >= 3 && ((*s | 0x20) >= 'a' && (*s | 0x20) <= 'z') && s[1] == ':' &&
+        s[2] == '\\') {
+        rest = 3;
+    } else {
+        int32_t server = folder.len > 2 && s[0] == '\\' && s[1] == '\\' && s[2] != '?' &&
+                                 s[2] != '.' && s[2] != '\\'
+                             ? Separator(folder, 2)
+                             : -1;
+        int32_t share = server > 0 && s[server + 1] != '\\' ? Separator(folder, server + 1) : -1;
+        if (share < 0)
+            return false;
+        rest = share + 1;
+    }
+    return rest < folder.len && s[rest] != '\\';
 }
 
 // Copies the text from `from` to `to`, less one pair of enclosing quotes.
@@ -42,6 +68,10 @@ void Unquote(Str& out, const char* from, const char* to) {
     out.Concat(1, from, static_cast<int32_t>(to - from));
 }
 
+// The switches that may come once each, in the order of CommandLine's
+// Switch; the links are the install's to leave out.
+const char* const kSwitches[] = {"/S", "/ALLUSERS", "/NOSTARTMENU", "/NOSTARTUP", "/NORESTART"};
+
 } // namespace
 
 void ReadCommandLine(const char* p, CommandLine& out) {
@@ -49,7 +79,7 @@ void ReadCommandLine(const char* p, CommandLine& out) {
         while (*p && IsBlank(*p))
             p++;
         if (!*p)
-            return;
+            break;
         const char* word = p;
         const char* end = p;
         while (!IsBlank(*end))
@@ -61,33 +91,41 @@ void ReadCommandLine(const char* p, CommandLine& out) {
             while (IsBlank(end[-1]))
                 end--;
             Unquote(out.folder, p + 3, end);
-            if (!out.bad && (out.uninstall || !IsFullPath(out.folder)))
-                out.bad = word;
-            return;
-        }
-        if (Starts(p, "/LOG=")) {
-            // A path with blanks comes in quotes.
-            p += 5;
-            if (*p == '"') {
-                const char* quote = static_cast<const char*>(memchr(p + 1, '"', strlen(p + 1)));
-                end = quote ? quote + 1 : p;
+            // The folder is the install's.
+            understood = IsFullPath(out.folder) && !out.uninstall;
+        } else if (Starts(p, "/LOG=")) {
+            // A path with blanks comes in quotes, and goes on past the word.
+            const char* from = p + 5;
+            const char* to = end;
+            if (*from == '"') {
+                const char* quote =
+                    static_cast<const char*>(memchr(from + 1, '"', strlen(from + 1)));
+                to = quote ? quote + 1 : from;
             }
-            understood = end > p && IsBlank(*end);
-            if (understood)
-                Unquote(out.log, p, end);
-        } else if (IsWord(p, "/S")) {
-            out.silent = true;
-        } else if (IsWord(p, "/ALLUSERS")) {
-            out.allUsers = true;
-        } else if (IsWord(p, "/NORESTART")) {
-            // What deployment tools add: a silent run never restarts Windows.
+            understood = to > from && IsBlank(*to) && !out.log.data;
+            if (understood) {
+                Unquote(out.log, from, to);
+                // Blanks alone name no file.
+                understood = out.log.TrimEnd(0).len > 0;
+                end = to;
+            }
         } else if (first && IsWord(p, "uninstall")) {
             out.uninstall = true;
         } else {
             understood = false;
+            for (int i = 0; i < CommandLine::kSwitches; i++) {
+                if (IsWord(p, kSwitches[i])) {
+                    // Twice is a line put together wrong.
+                    understood = !out.on[i] && !(out.uninstall && (i == CommandLine::NoStartMenu ||
+                                                                   i == CommandLine::NoStartUp));
+                    out.on[i] = true;
+                }
+            }
         }
-        if (!understood && !out.bad)
-            out.bad = word;
+        if (!understood && !out.bad.data)
+            out.bad.Concat(1, word, static_cast<int32_t>(end - word));
+        if (*end == 0 || Starts(word, "/D="))
+            break;
         p = end;
     }
 }

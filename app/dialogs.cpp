@@ -25,13 +25,24 @@ void ShowWaitCursor() {
 
 } // namespace
 
+// The account's own last install first. Then the Apps entry's folder, the
+// one place every account sees: an upgrade under another account (a
+// deployment tool's system account) finds the user's install there, and
+// so does one after the user's settings went. An empty value is none.
 void DefaultDestDir(Str& folder) {
-    if (!RegGetString(folder, "Software\\Tovak\\KR2\\settings", "instdir", nullptr,
-                      HKEY_CURRENT_USER, REG_SZ, nullptr)) {
-        ExpandPathTokens(folder, "$Program Files$\\Kestrune 2");
-        if (folder.StartsWith("$"))
-            folder.Assign("C:\\Program Files\\Kestrune 2");
+    if (RegGetString(folder, kSettingsKey, "instdir", nullptr, HKEY_CURRENT_USER, REG_SZ, nullptr) >
+        1)
+        return;
+    if (RegGetString(folder, kUninstallKey, "InstallLocation", nullptr, HKEY_LOCAL_MACHINE, REG_SZ,
+                     nullptr) > 1) {
+        // It ends in a backslash, which "instdir" has not (but on a drive root).
+        if (folder.len > 3 && folder.EndsWith("\\"))
+            folder.SetLength(folder.len - 1, false);
+        return;
     }
+    ExpandPathTokens(folder, "$Program Files$\\Kestrune 2");
+    if (folder.StartsWith("$"))
+        folder.Assign("C:\\Program Files\\Kestrune 2");
 }
 
 void PumpAndWait(unsigned ms) {

@@ -16,6 +16,9 @@
 #include "wintext.h"
 
 bool AllUsers;
+bool NoStartMenu;
+bool NoStartUp;
+bool StepFailed;
 
 namespace {
 // The Explorer shell folder values, by LinkFolder. The support layer reads a
@@ -97,8 +100,8 @@ const char kRetryMessage[] =
     "Windows.";
 
 const char kRestartQuestion[] =
-    "Kestrune 2 is installed, but some of its files were in use. Windows must restart to finish "
-    "the installation.\r\nRestart Windows now?";
+    "Kestrune 2 is installed. Files in use are replaced when Windows restarts.\r\n"
+    "Restart Windows now?";
 
 void ShowWaitCursor() {
     SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514))); // IDC_WAIT
@@ -108,7 +111,9 @@ bool IsChecked(int id) {
     // An unattended run takes the dialog's options but never starts the
     // product: it often runs under another account, or with no one logged on.
     if (SilentRun)
-        return id != IDC_STARTAPP;
+        return id == IDC_STARTMENU ? !NoStartMenu
+               : id == IDC_STARTUP ? !NoStartUp
+                                   : id != IDC_STARTAPP;
     return IsDlgButtonChecked(MainDialog, id) == BST_CHECKED;
 }
 
@@ -249,6 +254,17 @@ bool CopyFiles(Str& text) {
     return true;
 }
 
+// Makes one link. The dialog does not look at the outcome; a silent run
+// logs a link not saved and ends with 1603 once it has made the rest.
+void MakeLink(const Str& link, const Str& target, int iconIndex, const char* arguments) {
+    int code = CreateShortcut(link.data, target.data, iconIndex < 0 ? nullptr : target.data,
+                              iconIndex < 0 ? 0 : iconIndex, arguments, DestDir.data, 0);
+    if (code) {
+        LogFormat("Not saved: ~ (#)", &link, code);
+        StepFailed = true;
+    }
+}
+
 void CreateStartMenuLinks(Str& folder, Str& link, Str& target) {
     ShowWaitCursor();
     ShowStatus("Creating Shortcuts");
@@ -262,8 +278,7 @@ void CreateStartMenuLinks(Str& folder, Str& link, Str& target) {
     for (const LinkRow& row : kStartMenuLinks) {
         link.AssignConcat(folder, row.link);
         target.AssignConcat(DestDir, row.target);
-        (void)CreateShortcut(link.data, target.data, row.iconIndex < 0 ? nullptr : target.data,
-                             row.iconIndex < 0 ? 0 : row.iconIndex, row.arguments, DestDir.data, 0);
+        MakeLink(link, target, row.iconIndex, row.arguments);
     }
 }
 
@@ -278,7 +293,7 @@ void CreateStartUpLink(Str& folder, Str& link, Str& target) {
         (void)ShellDelete(link, false);
     link.AssignConcat(folder, "\\Kestrune.lnk");
     target.AssignConcat(DestDir, "kr.exe");
-    (void)CreateShortcut(link.data, target.data, nullptr, 0, "S", DestDir.data, 0);
+    MakeLink(link, target, -1, "S");
 }
 
 } // namespace

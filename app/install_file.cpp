@@ -211,7 +211,7 @@ int InstallFile(const char* name, bool backup, bool copyAsNew, bool keepExisting
     if (aside.len) {
         if (code == 0) {
             (void)MoveFileExA(aside.data, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-            LogFormat("In use: $, renamed to $ until the restart", name, aside.data + DestDir.len);
+            LogFormat("In use: $, renamed to $", name, aside.data + DestDir.len);
             RestartNeeded = true;
         } else {
             // The old file goes back: no restart may take the last copy.

@@ -7,10 +7,15 @@
 #include "dllsearch.h"
 #include "log.h"
 #include "paths.h"
+#include "process.h"
 #include "resource.h"
 #include "setup.h"
 
 namespace {
+
+// The single-instance guard of this session, after "Global\\", and that of
+// every session.
+const char kGlobalMutex[] = "Global\\KRSetup_InstMutex.";
 
 // Fills SourceDir with the executable's path. GetModuleFileNameA returns the
 // buffer size when it cuts the path, so a cut path is read again with room
@@ -34,6 +39,24 @@ int Finish(int code) {
     return code;
 }
 
+// The log of a run without "/LOG=": in the account's temporary folder. The
+// system account's is the Windows folder's "Temp", where standard users
+// may create files too; where Windows has GetTempPath2A (Windows 11 and
+// Server 2022 on) it names one that only the system account can write.
+void DefaultLogPath(Str& path, bool system) {
+    typedef DWORD(WINAPI * TempPath2)(DWORD, LPSTR);
+    TempPath2 temp2 = system
+                          ? reinterpret_cast<TempPath2>(reinterpret_cast<void (*)()>(
+                                GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetTempPath2A")))
+                          : nullptr;
+    DWORD n = temp2 ? temp2(MAX_PATH + 1, path.GetBuffer(MAX_PATH, 0)) : 0;
+    if (n > 1 && n <= MAX_PATH)
+        path.SetLength(static_cast<int32_t>(n) - 1, false); // less its last backslash
+    else
+        ExpandPathTokens(path, system ? "$Windows$\\Temp" : "$Temp$");
+    path.Append("\\Kestrune 2 Setup.log");
+}
+
 } // namespace
 
 // A dialog run always ends with 0. An unattended run ends with the codes of
@@ -46,32 +69,51 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     RestrictDllSearch();
     CommandLine line;
     ReadCommandLine(commandLine, line);
-    if (line.silent) {
+    if (line.on[CommandLine::Silent]) {
         SilentRun = true;
-        AllUsers = line.allUsers;
+        // No one may be there to answer Windows' own boxes (an empty
+        // removable drive, a crash): session 0 has no screen at all.
+        SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+        const bool system = RunsAsSystem();
         // Before the setup folder becomes the current one: a relative path
         // names a file in the folder of whoever started the run.
-        (void)LogOpen(line.log.len ? line.log.data
-                                   : ExpandPathTokens(line.log, "$Temp$\\Kestrune 2 Setup.log"));
+        if (!line.log.len)
+            DefaultLogPath(line.log, system);
+        (void)LogOpen(line.log.data);
         LogFormat("Command line: $", commandLine);
         // Nothing is changed.
-        if (line.bad) {
-            LogFormat("Not understood: $", line.bad);
+        if (line.bad.data) {
+            LogFormat("Not understood: ~", &line.bad);
             return Finish(1639);
         }
+        // The system account's own Start Menu and StartUp are folders no
+        // user sees: a machine-wide install links for all users.
+        if (system && !line.uninstall) {
+            LogLine("System account: /ALLUSERS");
+            line.on[CommandLine::AllUsers] = true;
+        }
+        AllUsers = line.on[CommandLine::AllUsers];
+        NoStartMenu = line.on[CommandLine::NoStartMenu];
+        NoStartUp = line.on[CommandLine::NoStartUp];
     }
-    HANDLE mutex = CreateMutexA(nullptr, TRUE, "KRSetup_InstMutex.");
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, kGlobalMutex + 7);
     bool running = GetLastError() == ERROR_ALREADY_EXISTS;
     // A setup.exe in another session (the system account's, as deployment
     // tools run it, or a user's) holds the global one. Made under another
     // account it may refuse this one access: it exists all the same.
-    HANDLE global = CreateMutexA(nullptr, TRUE, "Global\\KRSetup_InstMutex.");
+    HANDLE global = CreateMutexA(nullptr, TRUE, kGlobalMutex);
     DWORD error = GetLastError();
     if (running || error == ERROR_ALREADY_EXISTS || (!global && error == ERROR_ACCESS_DENIED)) {
         LogLine("Another setup is running");
         return Finish(SilentRun ? 1618 : 0);
     }
-    (void)OleInitialize(nullptr); // a failure shows later as missing shortcuts
+    // Without it no link can be made: the dialog goes on regardless, a
+    // silent run ends with 1603 once it has made the rest.
+    HRESULT ole = OleInitialize(nullptr);
+    if (FAILED(ole)) {
+        LogFormat("OleInitialize: 0x&", ole);
+        StepFailed = true;
+    }
 
     ModuleInstance = instance;
     ReadModulePath(instance);
@@ -81,19 +123,21 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
 
     int code = 0;
     if (!SilentRun) {
-        if (lstrcmpiA(commandLine, "uninstall") == 0)
+        // The word alone: the reader took it as the first word.
+        if (line.uninstall && !commandLine[9])
             DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_UNINSTALL), nullptr, UninstallDlgProc,
                             0);
         else
             DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_INSTALL), nullptr, InstallDlgProc, 0);
     } else if (line.uninstall) {
         RunUninstall();
+        code = StepFailed ? 1603 : 0;
     } else {
         if (line.folder.len)
             DestDir.Assign(line.folder);
         else
             DefaultDestDir(DestDir);
-        if (!RunInstall())
+        if (!RunInstall() || StepFailed)
             code = 1603;
         else if (RestartNeeded)
             code = 3010;

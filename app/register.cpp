@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "events.h"
+#include "log.h"
 #include "registry.h"
 #include "setup.h"
 
@@ -28,8 +29,6 @@ struct ProductValue {
     Data data;
     const char* text;
 };
-
-const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KR2";
 
 // The program paths in the uninstall entry and the two verbs are quoted: the
 // folder may hold blanks, and an unquoted path with blanks is run as
@@ -63,19 +62,20 @@ const ProductValue kProductValues[] = {
      "kr.exe\" LI \"%1\""},
     {HKEY_CURRENT_USER, "AppEvents\\Schemes\\Apps\\Kestrune", "", Data::Literal, "Kestrune"},
     {nullptr, nullptr, nullptr, Data::SoundEvents, nullptr},
-    {HKEY_CURRENT_USER, "Software\\Tovak\\KR2\\settings", "instdir", Data::FolderNoSlash, nullptr},
+    {HKEY_CURRENT_USER, kSettingsKey, "instdir", Data::FolderNoSlash, nullptr},
 };
 
 } // namespace
 
 void RegisterProduct() {
-    // No write is checked: a registry the user may not write (HKLM, HKCR)
-    // loses those rows, and the rest are still made.
+    // A registry the user may not write (HKLM, HKCR) loses those rows, and
+    // the rest are still made.
     Str value(Str::KeepCapacity);
     value.ResizeKeepOld(300, false);
     value.data[0] = 0;
     value.data[1] = 0;
     for (const ProductValue& row : kProductValues) {
+        int32_t written = 1;
         switch (row.data) {
         case Data::Folder:
             value.Concat(1, DestDir.data, DestDir.len - 1);
@@ -100,11 +100,17 @@ void RegisterProduct() {
             continue;
         case Data::Flag:
         case Data::InstalledSize:
-            (void)RegSetDword(row.data == Data::Flag ? 1 : InstalledKilobytes(), row.key, row.name,
-                              row.root);
-            continue;
+            written = RegSetDword(row.data == Data::Flag ? 1 : InstalledKilobytes(), row.key,
+                                  row.name, row.root);
+            break;
         }
-        (void)RegSetString(value, row.key, row.name, row.root, REG_SZ);
+        if (row.data < Data::Flag)
+            written = RegSetString(value, row.key, row.name, row.root, REG_SZ);
+        // What a deployment tool's detection reads: the Apps entry.
+        if (!written && row.key == kUninstallKey) {
+            LogFormat("Not written: $ (#)", row.name, GetLastError());
+            StepFailed = true;
+        }
     }
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_DWORD, nullptr, nullptr);
 }

@@ -8,6 +8,14 @@
 #include "process.h"
 #include "str.h"
 
+// The product's keys that more than one part reads: the Apps entry (under
+// HKEY_LOCAL_MACHINE) and its parent, and the settings (HKEY_CURRENT_USER).
+inline constexpr char kUninstallKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KR2";
+inline constexpr char kUninstallParent[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+inline constexpr char kSettingsKey[] = "Software\\Tovak\\KR2\\settings";
+
 // Destination folder: read from the dialog by RunInstall, ending in a
 // backslash once validated.
 extern Str DestDir;
@@ -19,18 +27,32 @@ extern Str CopiedAsNewList;
 // Where an install run links the product: the Start Menu and StartUp
 // folders of all users, not of the user running it.
 extern bool AllUsers;
+// An unattended install without the Start Menu links, without the StartUp
+// link ("/NOSTARTMENU", "/NOSTARTUP").
+extern bool NoStartMenu;
+extern bool NoStartUp;
+// A step that the run goes on after failed where a deployment tool's
+// detection would see it: an Apps entry value not written, a link not
+// saved, COM not initialised; on an uninstall, the Apps entry or a link
+// left. Each is logged; an unattended run then ends with 1603. (The
+// dialog looks at none of these.)
+extern bool StepFailed;
 
 // What a command line asks for. Without the word "/S" it is a dialog run as
 // ever, whatever else it holds; with it, an unattended run of the words
-// "uninstall" (first), "/S", "/ALLUSERS", "/NORESTART" (taken and ignored),
-// "/LOG=<file>" and, last, "/D=<folder>", letters in any case.
+// "uninstall" (first), "/S", "/ALLUSERS", "/NOSTARTMENU" and "/NOSTARTUP"
+// (installs only), "/NORESTART" (taken and ignored), "/LOG=<file>" and,
+// last, "/D=<folder>" (installs only), letters in any case, each at most
+// once.
 struct CommandLine {
-    bool silent = false;
     bool uninstall = false;
-    bool allUsers = false;
-    // The first word of the line not understood, or a "/D=" that is no full
-    // path or comes with "uninstall"; null when all is understood.
-    const char* bad = nullptr;
+    // The switches given, by Switch.
+    enum Switch { Silent, AllUsers, NoStartMenu, NoStartUp, NoRestart, kSwitches };
+    bool on[kSwitches] = {};
+    // The first word of the line not understood (a "/D=" is the rest of the
+    // line): unknown, repeated, of the wrong kind of run, or with a value
+    // that names no file or folder; no buffer when all is understood.
+    Str bad;
     Str folder; // "/D=": the rest of the line, one pair of quotes removed
     Str log;    // "/LOG=", its quotes removed
 };

@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include "files.h"
+#include "log.h"
 #include "msgbox.h"
 #include "registry.h"
 #include "setup.h"
@@ -31,8 +32,7 @@ const Removal kRemovalsBeforeEvents[] = {
     {HKEY_CLASSES_ROOT, "krlfile", "DefaultIcon", Removal::Subkey},
     {HKEY_CLASSES_ROOT, nullptr, ".krl", Removal::RootKey},
     {HKEY_CLASSES_ROOT, nullptr, "krlfile", Removal::RootKey},
-    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "KR2",
-     Removal::Subkey},
+    {HKEY_LOCAL_MACHINE, kUninstallParent, "KR2", Removal::Subkey},
     {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\Help", "kr2help.hlp", Removal::Value},
     {HKEY_CURRENT_USER, "Software\\Tovak\\KR2", "settings", Removal::Subkey},
     {HKEY_CURRENT_USER, "Software\\Tovak\\KR2", "toolbars", Removal::Subkey},
@@ -108,6 +108,17 @@ bool HoldsSourceDir(const Str& folder) {
     return inner.EqualNoCase(outer);
 }
 
+// Deletes a link of the product's when there is one. One still there
+// afterwards is logged, and a silent run ends with 1603.
+void DeleteLink(Str& link) {
+    if (FindFile(link.data, FindFiles))
+        (void)ShellDelete(link, true);
+    if (FindFile(link.data, FindFiles)) {
+        LogFormat("Left: $", link.data);
+        StepFailed = true;
+    }
+}
+
 // Deletes the Start Menu links, and their folder when no file of the user's
 // is left in it.
 void DeleteStartMenuLinks(Str& folder, Str& item, LinkFolder programs) {
@@ -117,11 +128,8 @@ void DeleteStartMenuLinks(Str& folder, Str& item, LinkFolder programs) {
     folder.Append("\\Kestrune 2");
     if (!FindFile(folder.data, FindFolders))
         return;
-    for (const char* name : kStartMenuLinks) {
-        item.AssignConcat(folder, name);
-        if (FindFile(item.data, FindFiles))
-            (void)ShellDelete(item, true);
-    }
+    for (const char* name : kStartMenuLinks)
+        DeleteLink(item.AssignConcat(folder, name));
     // The folder goes for good, so only a search that ran to its end counts
     // as finding no file. Windows ends a search early on an entry whose name
     // does not fit the ANSI find data (a long name in UTF-8 may not): that
@@ -136,9 +144,7 @@ void DeleteStartUpLink(Str& folder, LinkFolder startUp) {
     ReadLinkFolder(folder, startUp);
     if (folder.len == 0)
         return;
-    folder.Append("\\Kestrune.lnk");
-    if (FindFile(folder.data, FindFiles))
-        (void)ShellDelete(folder, true);
+    DeleteLink(folder.Append("\\Kestrune.lnk"));
 }
 
 } // namespace
@@ -169,6 +175,11 @@ void RunUninstall() {
     SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514))); // IDC_WAIT
     ShowStatus("Removing Registry entries");
     UnregisterProduct();
+    // What a deployment tool's detection reads.
+    if (RegKeyExists(kUninstallKey, HKEY_LOCAL_MACHINE)) {
+        LogFormat("Left: $", kUninstallKey);
+        StepFailed = true;
+    }
     ShowStatus("Deleting Shortcuts");
     {
         // The links of an install for the user and of one for all users,

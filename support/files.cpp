@@ -98,7 +98,8 @@ int RunShellOp(UINT operation, const Str& from, const char* to, FILEOP_FLAGS fla
     op.wFunc = operation;
     op.pFrom = from.data;
     op.pTo = to;
-    op.fFlags = flags;
+    // No one is at the screen to see a window, or to answer one.
+    op.fFlags = SilentRun ? flags | FOF_NO_UI : flags;
     return SHFileOperationA(&op);
 }
 
@@ -225,9 +226,6 @@ int ShellFileOp(Str& from, Str& to, UINT operation, bool renameOnCollision, bool
         flags |= FOF_SILENT;
     if (noErrorDisplay)
         flags |= FOF_NOERRORUI;
-    // No one is at the screen to see a window, or to answer one.
-    if (SilentRun)
-        flags |= FOF_SILENT | FOF_NOERRORUI;
     EndList(from);
     EndList(to);
     // The caller's destination stays as it is; a chosen name lives here.

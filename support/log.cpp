@@ -16,11 +16,27 @@ HANDLE LogFile;
 bool LogOpen(const char* path) {
     // Others may read it while the run goes on, never write it: a second
     // setup.exe that logs to the same file cannot open it, and so cannot
-    // empty the log of the run that is going on.
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    LogFile = file == INVALID_HANDLE_VALUE ? nullptr : file;
-    return LogFile != nullptr;
+    // empty the log of the run that is going on. The file is opened as it
+    // is, a reparse point not followed, and emptied only once it is known
+    // to be a plain file of one name.
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info) || info.nNumberOfLinks > 1 ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !SetEndOfFile(file)) {
+        CloseHandle(file);
+        return false;
+    }
+    LogFile = file;
+    return true;
+}
+
+void LogText(const char* text) {
+    DWORD written;
+    if (LogFile)
+        (void)WriteFile(LogFile, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
 }
 
 void LogLine(const char* text) {

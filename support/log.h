@@ -3,11 +3,15 @@
 // code that runs in both kinds of run logs unconditionally.
 #pragma once
 
-// Creates (or empties) the log file. False when it cannot be written; the
-// run goes on without a log. The file stays open to the end of the process,
+// Creates (or empties) the log file. False when it cannot be written, or
+// when it is a reparse point or has other names (hard links): the log of a
+// run as the system account must not write through a link that someone
+// planted. The run goes on without a log. The file stays open to the end of the process,
 // which closes it; every line is written through at once.
 bool LogOpen(const char* path);
 // Appends `text` as one line: its line breaks become " | ".
 void LogLine(const char* text);
 // Formats `tmpl` like Str::Format and appends it as one line.
 void LogFormat(const char* tmpl, ...);
+// Appends `text` as it is (line ends included), without taking memory.
+void LogText(const char* text);

@@ -22,3 +22,9 @@ extern Str SourceDir;
 // Enables the shutdown privilege and asks Windows to restart. False when
 // Windows refused.
 bool RestartWindows();
+
+// The SID is the system account's (S-1-5-18), the one deployment tools run
+// installers as.
+bool IsSystemSid(const void* sid);
+// This process runs as the system account.
+bool RunsAsSystem();

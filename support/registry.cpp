@@ -6,16 +6,19 @@ namespace {
 
 const int32_t kFirstReadSize = 300;
 
-// Creates or opens the key and stores `size` bytes of `data`: the size, or 0.
+// Creates or opens the key and stores `size` bytes of `data`: the size, or
+// 0 with the registry's code as the last error.
 int32_t SetValue(const char* keyPath, const char* valueName, HKEY root, DWORD type,
                  const void* data, DWORD size) {
     HKEY key;
     DWORD disposition;
-    if (RegCreateKeyExA(root, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
-                        &key, &disposition) != ERROR_SUCCESS)
-        return 0;
-    LONG rc = RegSetValueExA(key, valueName, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(key);
+    LONG rc = RegCreateKeyExA(root, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
+                              nullptr, &key, &disposition);
+    if (rc == ERROR_SUCCESS) {
+        rc = RegSetValueExA(key, valueName, 0, type, static_cast<const BYTE*>(data), size);
+        RegCloseKey(key);
+    }
+    SetLastError(static_cast<DWORD>(rc));
     return rc == ERROR_SUCCESS ? static_cast<int32_t>(size) : 0;
 }
 
@@ -109,4 +112,12 @@ bool RegRemoveKey(const char* parentPath, const char* name, HKEY root, bool only
     bool deleted = RegDeleteKeyA(parent, name) == ERROR_SUCCESS;
     RegCloseKey(parent);
     return deleted;
+}
+
+bool RegKeyExists(const char* keyPath, HKEY root) {
+    HKEY key;
+    if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
 }

@@ -15,7 +15,8 @@
 int32_t RegGetString(Str& out, const char* keyPath, const char* valueName, const char* defaultText,
                      HKEY root, DWORD type, HKEY* openKey);
 // Creates the key if needed and stores the text with its NUL. Returns the
-// bytes written (length + 1) or 0.
+// bytes written (length + 1), or 0 with the registry's code as the last
+// error (so does RegSetDword).
 int32_t RegSetString(const Str& value, const char* keyPath, const char* valueName, HKEY root,
                      DWORD type);
 // Creates the key if needed and stores `value` as a REG_DWORD. Returns the
@@ -26,3 +27,5 @@ int RegRemoveValue(const char* keyPath, const char* valueName, HKEY root);
 // Deletes `name` one level below `parentPath` (never its subkeys). With
 // onlyIfEmpty, a key that has a subkey is kept. True when deleted.
 bool RegRemoveKey(const char* parentPath, const char* name, HKEY root, bool onlyIfEmpty);
+// True when the key can be opened.
+bool RegKeyExists(const char* keyPath, HKEY root);

@@ -7,6 +7,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "log.h"
+#include "process.h"
+
 namespace {
 // The conversion follows the process code page (UTF-8 where the manifest
 // is honoured). Every UTF-16 unit comes from at least one byte in any code
@@ -55,6 +58,12 @@ wchar_t* Str::ToWide(const char* text) {
 }
 
 void StrOutOfMemory() {
+    // No one is there to answer a box in an unattended run: the log says
+    // why, where it can without memory, and the run fails.
+    if (SilentRun) {
+        LogText("Out of memory\r\nExit code 1603\r\n");
+        exit(1603);
+    }
     for (;;)
         FatalAppExitA(0, "Out of memory."); // shows the message and ends the process
 }

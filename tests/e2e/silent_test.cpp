@@ -182,6 +182,8 @@ TEST_F(Unattended, EachFailureHasItsExitCodeAndChangesNothingItMustNot) {
         {"a quoted switch", "/S @ \"/D=" + other + "\"", 1639},
         {"a folder on an uninstall", "uninstall /S @ /D=" + other, 1639},
         {"uninstall after a switch", "/S @ uninstall", 1639},
+        {"a switch twice", "/S @ /S /D=" + other, 1639},
+        {"a drive root", "/S @ /D=C:\\", 1639},
         {"a log path without its closing quote", "uninstall /S @ /LOG=\"C:\\kr.log", 1639},
         {"a destination under a missing folder", "/S @ /D=" + scratch_ + "\\missing\\dest", 1603},
         {"the setup folder as destination", "/S @ /D=" + dist_, 1603},
@@ -234,6 +236,47 @@ TEST_F(Unattended, EachFailureHasItsExitCodeAndChangesNothingItMustNot) {
     ExpectQuiet(Silent("/S /D=" + other), 1618);
     CloseHandle(global);
     EXPECT_FALSE(FolderExists(other));
+}
+
+// An upgrade under another account finds the install through the Apps
+// entry: here the user's own "instdir" is gone. Without its links, as
+// asked.
+TEST_F(Unattended, AnUpgradeWithoutTheUsersSettingsLandsInTheInstalledFolder) {
+    std::string dest = Dest("first");
+    ASSERT_NO_FATAL_FAILURE(ExpectQuiet(Silent("/S /D=" + dest), 0));
+    DeleteRegTree(HKEY_CURRENT_USER, kSettingsKey);
+    RemoveLinks();
+    ExpectQuiet(Silent("/S /NOSTARTMENU /NOSTARTUP"), 0);
+    ExpectRegistered(dest);
+    std::string location;
+    EXPECT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation", &location));
+    EXPECT_EQ(location, dest + "\\");
+    EXPECT_FALSE(FolderExists("C:\\Program Files\\Kestrune 2"));
+    ExpectNoLinks();
+}
+
+// A link that cannot be saved (its folder's name is a file's): the run
+// makes every later step and then fails, naming the link. A log path that
+// is a second name of another file leaves that file alone.
+TEST_F(Unattended, AFailedLinkFailsTheRunAndAHardLinkedLogIsNotWritten) {
+    UseProfile(scratch_ + "\\profile");
+    WriteFile(MenuFolder(), "a file of the user's");
+    const std::string kept = scratch_ + "\\kept.txt";
+    WriteFile(kept, "not a log");
+    ASSERT_TRUE(CreateHardLinkW(Wide(Log()).c_str(), Wide(kept).c_str(), nullptr));
+    std::string dest = Dest();
+    ExpectQuiet(Silent("/S /LOG=\"" + TempLog() + "\" /D=" + dest), 1603);
+    std::vector<std::string> log = Lines(ReadFile(TempLog()));
+    EXPECT_TRUE(Contains(log, "Not saved: " + MenuFolder() + "\\Kestrune.lnk (6)"))
+        << ReadFile(TempLog());
+    ExpectLogEnd(TempLog(), 1603);
+    ExpectStartUpLink(dest);
+    ExpectRegistered(dest);
+    EXPECT_EQ(ReadFile(MenuFolder()), "a file of the user's");
+
+    ExpectQuiet(Silent("/S /LOG=\"" + Log() + "\" /D=" + dest), 1603);
+    EXPECT_EQ(ReadFile(kept), "not a log");
+    RemoveTree(MenuFolder());
 }
 
 // The log is UTF-8 whatever the system's code page: here a copy of
@@ -304,10 +347,9 @@ TEST_F(FilesInUse, UpgradesOverTheRunningProductWaitForTheRestart) {
         if (silent) {
             ExpectQuiet(Silent("/S /NORESTART /LOG=\"" + Log() + "\" /D=" + dest), 3010);
             std::vector<std::string> log = Lines(ReadFile(Log()));
-            for (const char* line :
-                 {"In use: krhook20.dll, renamed to krhook20.dll.old1.kr2tmp until the restart",
-                  "In use: kr.exe, renamed to kr.exe.old1.kr2tmp until the restart",
-                  "In use: license.txt, replaced at the restart"})
+            for (const char* line : {"In use: krhook20.dll, renamed to krhook20.dll.old1.kr2tmp",
+                                     "In use: kr.exe, renamed to kr.exe.old1.kr2tmp",
+                                     "In use: license.txt, replaced at the restart"})
                 EXPECT_TRUE(Contains(log, line)) << line << " in " << ReadFile(Log());
             ExpectLogEnd(Log(), 3010);
         } else {
