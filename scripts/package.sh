@@ -83,8 +83,9 @@ if not url:
           file=sys.stderr)
 if url.endswith("/"):
     url += archive
-if not re.fullmatch(r"https?://[!-~]+", url):
-    fail("KR_RELEASE_URL must be an http:// or https:// URL without blanks: %r" % url)
+# winget downloads over HTTPS only.
+if not re.fullmatch(r"https://[!-~]+", url):
+    fail("KR_RELEASE_URL must be an https:// URL without blanks: %r" % url)
 
 # DOS times have no zone and count from 1980; the time is written in UTC.
 if not epoch.isdigit() or not 315532800 <= int(epoch) < 4354819200:

@@ -7,13 +7,13 @@
   the commit's time; the .sha256 file and the manifest's InstallerSha256 are
   its hash, InstallerUrl is KR_RELEASE_URL;
 - a folder with a stray file or without one of its files, and a URL that is
-  not http(s) or holds a blank, are refused, and what an earlier run made
+  not https or holds a blank, are refused, and what an earlier run made
   is gone;
 - the three manifests parse and hold what winget's community repository
   requires;
 - setup.exe, extracted from the archive, takes the switches as winget
-  composes them (SilentWithProgress, then InstallLocation, the tokens
-  replaced by paths with blanks) under Wine: exit code 0, the log ends in
+  composes them (SilentWithProgress, Log, then InstallLocation last, the
+  tokens replaced by paths with blanks) under Wine: exit code 0, the log ends in
   "Exit code 0", the files are in the folder, the Apps list entry is the
   manifest's; its QuietUninstallString then removes the entry.
 
@@ -128,7 +128,7 @@ os.remove(os.path.join(lacking, "kr.exe"))
 for case, folder, release_url, expected in [
         ("a stray file", stray, url, "unexpected: Kestrune 2 Setup.log"),
         ("a file missing", lacking, url, "missing: kr.exe"),
-        ("an FTP URL", first, "ftp://example.invalid/kestrune.zip", "KR_RELEASE_URL must"),
+        ("a plain http URL", first, "http://example.invalid/kestrune.zip", "KR_RELEASE_URL must"),
         ("a blank in the URL", first, "https://example.invalid/k 2.zip", "KR_RELEASE_URL must")]:
     out = os.path.join(work, "refused")
     shutil.copytree(os.path.join(work, "a"), out)
@@ -156,24 +156,24 @@ expected = {
     "InstallerType": "zip", "NestedInstallerType": "exe", "Scope": "machine", "Architecture": "x86",
     "ElevationRequirement": "elevatesSelf", "InstallerUrl": url + archive_name,
     "NestedInstallerFiles": [{"RelativeFilePath": "setup.exe"}],
+    "ProductCode": "KR2",
     "AppsAndFeaturesEntries": [{"DisplayName": locale["PackageName"],
                                 "Publisher": locale["Publisher"],
-                                "DisplayVersion": version["PackageVersion"]}],
+                                "DisplayVersion": version["PackageVersion"],
+                                "ProductCode": "KR2"}],
 }
 for field, value in expected.items():
     check(merged.get(field) == value, "%s: %r, not %r" % (field, merged.get(field), value))
 check(str(merged.get("InstallerSha256")).lower() == sha256, "InstallerSha256 is not the archive's")
-check({"silent", "silentWithProgress"} <= set(merged.get("InstallModes", [])),
-      "InstallModes lack the silent ones")
+check({"interactive", "silent", "silentWithProgress"} <= set(merged.get("InstallModes", [])),
+      "InstallModes lack one")
 codes = {c["InstallerReturnCode"]: c["ReturnResponse"]
          for c in merged.get("ExpectedReturnCodes", [])}
 expected_codes = {1618: "installInProgress", 1603: "contactSupport", 1639: "invalidParameter",
                   3010: "rebootRequiredToFinish"}
 check(expected_codes.items() <= codes.items(), "ExpectedReturnCodes: %s" % codes)
 switches = merged.get("InstallerSwitches", {})
-# (winget puts Log and Custom after InstallLocation: the run below shows it.)
-check("Log" not in switches and "Custom" not in switches,
-      "switches after the install location: %s" % switches)
+check("Log" in switches, "no Log switch: %s" % switches)
 
 # setup.exe with the switches as winget gives them, from the extracted
 # archive, under Wine.
@@ -226,10 +226,10 @@ try:
     # parent.
     os.makedirs(os.path.dirname(native(log_win)))
     os.makedirs(os.path.dirname(native(dest_win)))
-    line = switches["SilentWithProgress"] + " " + switches["InstallLocation"]
-    for extra in ("Log", "Custom"):
-        if extra in switches:
-            line += " " + switches[extra]
+    # winget's order: the silent switch, Log, Custom, the user's --custom,
+    # then InstallLocation last.
+    line = " ".join(switches[name] for name in
+                    ("SilentWithProgress", "Log", "Custom", "InstallLocation") if name in switches)
     line = line.replace("<LOGPATH>", log_win).replace("<INSTALLPATH>", dest_win)
     code = run_line('"%s\\archive\\setup.exe" %s' % (root_win, line), "install")
     check(code == 0, "the silent install ended with %s" % code)
