@@ -2,7 +2,7 @@
 // switches are read strictly.
 #include <string.h>
 
-#include "setup.h"
+#include "cmdline.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ bool IsBlank(char c) {
 // without a blank in between.
 bool Starts(const char* p, const char* word) {
     for (; *word; p++, word++) {
-        if (IsBlank(*p) || (*p | 0x20) != (*word | 0x20))
+        if (IsBlank(*p) || FoldAscii(*p) != FoldAscii(*word))
             return false;
     }
     return true;
@@ -43,7 +43,7 @@ int32_t Separator(const Str& s, int32_t from) {
 bool IsFullPath(const Str& folder) {
     const char* s = folder.data;
     int32_t rest;
-    if (folder.len >= 3 && ((*s | 0x20) >= 'a' && (*s | 0x20) <= 'z') && s[1] == ':' &&
+    if (folder.len >= 3 && FoldAscii(*s) >= 'a' && FoldAscii(*s) <= 'z' && s[1] == ':' &&
         s[2] == '\\') {
         rest = 3;
     } else {

@@ -1,29 +1,18 @@
-// The install and uninstall dialogs, and the two services the sequences
-// share: closing a running product and keeping the dialog alive meanwhile.
+// The install and uninstall dialogs, and the folder the install proposes.
 #include <windows.h>
 #include <shellapi.h>
 
+#include "dialogs.h"
+
+#include "install.h"
 #include "msgbox.h"
 #include "paths.h"
+#include "register.h"
 #include "registry.h"
 #include "resource.h"
-#include "setup.h"
+#include "state.h"
+#include "uninstall.h"
 #include "wintext.h"
-
-Str DestDir;
-Str ReplacedList;
-Str CopiedAsNewList;
-
-namespace {
-
-const UINT_PTR kWaitTimer = 5009;
-const UINT kOldVersionQuit = WM_USER + 15; // 1039
-
-void ShowWaitCursor() {
-    SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514))); // IDC_WAIT
-}
-
-} // namespace
 
 // The account's own last install first. Then the Apps entry's folder, the
 // one place every account sees: an upgrade under another account (a
@@ -43,64 +32,6 @@ void DefaultDestDir(Str& folder) {
     ExpandPathTokens(folder, "$Program Files$\\Kestrune 2");
     if (folder.StartsWith("$"))
         folder.Assign("C:\\Program Files\\Kestrune 2");
-}
-
-void PumpAndWait(unsigned ms) {
-    MSG msg;
-    msg.message = 0;
-    if (ms) {
-        UINT_PTR timer = SetTimer(MainDialog, kWaitTimer, ms, nullptr);
-        if (!timer) {
-            Sleep(ms); // no timer to end the loop: wait without pumping
-            return;
-        }
-        // Without a window SetTimer picks the id itself.
-        UINT_PTR id = MainDialog ? kWaitTimer : timer;
-        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-            if (msg.message == WM_TIMER && msg.wParam == id) {
-                KillTimer(MainDialog, id);
-                return;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    } else {
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT)
-                break;
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
-    // Pass a quit request on to the dialog's own loop.
-    if (msg.message == WM_QUIT)
-        PostQuitMessage(static_cast<int>(msg.wParam));
-}
-
-void CloseRunningApp() {
-    HWND editor = FindWindowA("KR_Editor", nullptr);
-    if (editor) {
-        ShowStatus("Closing Kestrune");
-        ShowWaitCursor();
-        DWORD_PTR result;
-        (void)SendMessageTimeoutA(editor, WM_CLOSE, 1, 0, SMTO_NORMAL, 5000, &result);
-        // The product holds its mutex while it runs: its release (or
-        // abandonment) tells that it has ended.
-        HANDLE mutex = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, "KR2_InstMutex.");
-        if (mutex) {
-            (void)WaitForSingleObject(mutex, 10000);
-            CloseHandle(mutex);
-        }
-        PumpAndWait(2000);
-        return;
-    }
-    HWND old = FindWindowA("ThunderRT5Form", "Kestrune");
-    if (old) {
-        ShowStatus("Closing Kestrune");
-        ShowWaitCursor();
-        PostMessageA(old, kOldVersionQuit, 0, 0);
-        PumpAndWait(2000);
-    }
 }
 
 INT_PTR CALLBACK InstallDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {

@@ -2,97 +2,22 @@
 // checks, the install plan, the registration, the shortcuts and the start
 // of the product.
 #include <windows.h>
-#include <shellapi.h>
 #include <string.h>
 
+#include "close_app.h"
 #include "files.h"
+#include "install.h"
+#include "install_file.h"
 #include "log.h"
 #include "msgbox.h"
 #include "paths.h"
-#include "process.h"
-#include "registry.h"
+#include "plan.h"
+#include "register.h"
 #include "resource.h"
-#include "setup.h"
+#include "state.h"
 #include "wintext.h"
 
-bool AllUsers;
-bool NoStartMenu;
-bool NoStartUp;
-bool StepFailed;
-
 namespace {
-// The Explorer shell folder values, by LinkFolder. The support layer reads a
-// "Common" one from HKEY_LOCAL_MACHINE, the others from HKEY_CURRENT_USER.
-const char* const kLinkFolders[] = {"Programs", "StartUp", "Common Programs", "Common Startup"};
-} // namespace
-
-void ReadLinkFolder(Str& folder, LinkFolder which) {
-    (void)GetSpecialFolder(kLinkFolders[which], folder);
-}
-
-namespace {
-
-// What a file that was not copied does to the run.
-enum class OnFailure {
-    StopWithMessage, // the step-1 message, then stop
-    Stop,            // stop; the shell has already shown its own error
-    Mark,            // ask "Not all files have been copied" at the end
-    Ignore,          // go on as if copied
-};
-
-enum class Action {
-    Copy,
-    CopyOnNt4,        // copied only on Windows NT 4
-    DeleteAndSummary, // delete the type info file, then show the summary
-};
-
-struct PlanStep {
-    int step;            // cppcheck-suppress unusedStructMember ; the row's number, for the reader
-    const char* caption; // set before the step; null leaves it unchanged
-    Action action;
-    const char* file;
-    bool backup, copyAsNew, keepExisting;
-    OnFailure onFailure;
-};
-
-// clang-format off
-const PlanStep kPlan[] = {
-    // step caption                         action                    file                      backup copyAsNew keep  failure
-    {1,  "Copying dll files",               Action::Copy,             "krhook20.dll",           false, false,    false, OnFailure::StopWithMessage},
-    {2,  nullptr,                           Action::CopyOnNt4,        "pdh.dll",                false, false,    true,  OnFailure::Mark},
-    {3,  nullptr,                           Action::CopyOnNt4,        "psapi.dll",              false, false,    true,  OnFailure::Mark},
-    {4,  "Copying exe files",               Action::Copy,             "setup.exe",              false, false,    false, OnFailure::Mark},
-    {5,  nullptr,                           Action::Copy,             "krcl.exe",               false, false,    false, OnFailure::Stop},
-    {6,  nullptr,                           Action::Copy,             "kr.exe",                 false, false,    false, OnFailure::Stop},
-    {7,  "Copying icon files",              Action::Copy,             "*.ico",                  false, false,    false, OnFailure::Mark},
-    {8,  "Copying text and ini files",      Action::Copy,             "license.txt",            false, false,    false, OnFailure::Mark},
-    {9,  nullptr,                           Action::Copy,             "typeinfo.ini",           false, false,    false, OnFailure::Mark},
-    {10, nullptr,                           Action::Copy,             "winapiKR.txt",           false, false,    false, OnFailure::Mark},
-    {11, nullptr,                           Action::Copy,             "krrecwin.txt",           false, false,    true,  OnFailure::Ignore},
-    {12, nullptr,                           Action::Copy,             "Dialog Help.txt",        false, false,    false, OnFailure::Mark},
-    {13, "Copying macro list files",        Action::Copy,             "System.krl",             true,  false,    false, OnFailure::Mark},
-    {14, nullptr,                           Action::Copy,             "Samples2.krl",           true,  false,    false, OnFailure::Mark},
-    {15, nullptr,                           Action::Copy,             "Convert old macros.krl", true,  false,    false, OnFailure::Mark},
-    {16, nullptr,                           Action::Copy,             "List.krl",               false, true,     false, OnFailure::Mark},
-    {17, nullptr,                           Action::DeleteAndSummary, "type info file.txt",     false, false,    false, OnFailure::Ignore},
-    {18, "Copying type library files",      Action::Copy,             "wininet.tlb",            false, false,    false, OnFailure::Mark},
-    {19, "Copying help files",              Action::Copy,             "kr2help.hlp",            false, false,    false, OnFailure::Stop},
-    {20, nullptr,                           Action::Copy,             "pcrepattern.html",       false, false,    false, OnFailure::Stop},
-};
-// clang-format on
-
-struct LinkRow {
-    const char* link;      // in the Start Menu folder
-    const char* target;    // in DestDir
-    const char* arguments; // null: none
-    int iconIndex;         // of the target itself; -1: the target's own icon
-};
-
-const LinkRow kStartMenuLinks[] = {
-    {"Kestrune.lnk", "kr.exe", nullptr, -1},
-    {"Help.lnk", "kr2help.hlp", nullptr, -1},
-    {"Uninstall.lnk", "setup.exe", "uninstall", 1}, // icon group 104
-};
 
 const char kRetryMessage[] =
     "Please retry. If you are installing from WinZip, try to close it, or just restore minimized "
@@ -103,10 +28,6 @@ const char kRestartQuestion[] =
     "Kestrune 2 is installed. Files in use are replaced when Windows restarts.\r\n"
     "Restart Windows now?";
 
-void ShowWaitCursor() {
-    SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514))); // IDC_WAIT
-}
-
 bool IsChecked(int id) {
     // An unattended run takes the dialog's options but never starts the
     // product: it often runs under another account, or with no one logged on.
@@ -115,15 +36,6 @@ bool IsChecked(int id) {
                : id == IDC_STARTUP ? !NoStartUp
                                    : id != IDC_STARTAPP;
     return IsDlgButtonChecked(MainDialog, id) == BST_CHECKED;
-}
-
-// The NT major version, or 0 on the Windows 9x line.
-DWORD NtMajorVersion() {
-    OSVERSIONINFOA info = {};
-    info.dwOSVersionInfoSize = sizeof info; // 148
-    if (!GetVersionExA(&info) || info.dwPlatformId != VER_PLATFORM_WIN32_NT)
-        return 0;
-    return info.dwMajorVersion;
 }
 
 bool IsExistingFolder(const char* path) {
@@ -139,17 +51,8 @@ bool IsExistingFolder(const char* path) {
 // stays as typed, and its creation fails.
 void MakeFullDestDir() {
     Str full;
-    full.GetBuffer(MAX_PATH, 0);
-    // Too small a buffer gets the size needed, terminator included.
-    DWORD n = GetFullPathNameA(DestDir.data, static_cast<DWORD>(full.cap) + 1, full.data, nullptr);
-    if (n > static_cast<DWORD>(full.cap)) {
-        full.GetBuffer(static_cast<int32_t>(n), 0);
-        n = GetFullPathNameA(DestDir.data, static_cast<DWORD>(full.cap) + 1, full.data, nullptr);
-    }
-    if (n == 0 || n > static_cast<DWORD>(full.cap))
-        return;
-    full.SetLength(static_cast<int32_t>(n), false);
-    if (full.len == DestDir.len && memcmp(full.data, DestDir.data, full.len) == 0)
+    if (!GetFullPath(full, DestDir.data) ||
+        (full.len == DestDir.len && memcmp(full.data, DestDir.data, full.len) == 0))
         return;
     DestDir.Assign(full);
     SetDlgItemTextA(MainDialog, IDC_DESTDIR, DestDir.data);
@@ -265,68 +168,42 @@ void MakeLink(const Str& link, const Str& target, int iconIndex, const char* arg
     }
 }
 
-void CreateStartMenuLinks(Str& folder, Str& link, Str& target) {
-    ShowWaitCursor();
-    ShowStatus("Creating Shortcuts");
-    ReadLinkFolder(folder, AllUsers ? CommonPrograms : Programs);
-    if (folder.len == 0)
-        return;
-    folder.Append("\\Kestrune 2");
-    if (!FindFile(folder.data, FindFolders))
-        (void)CreateDirectoryA(folder.data, nullptr);
-    folder.Append("\\");
-    for (const LinkRow& row : kStartMenuLinks) {
+// Makes the links of one place in `folder` (ending in a backslash).
+void MakeLinks(LinkPlace place, const Str& folder, Str& link, Str& target) {
+    for (const LinkRow& row : kLinks) {
+        if (row.place != place)
+            continue;
         link.AssignConcat(folder, row.link);
         target.AssignConcat(DestDir, row.target);
         MakeLink(link, target, row.iconIndex, row.arguments);
     }
 }
 
+void CreateStartMenuLinks(Str& folder, Str& link, Str& target) {
+    ShowWaitCursor();
+    ShowStatus("Creating Shortcuts");
+    ReadLinkFolder(folder, LinkPlace::StartMenu, AllUsers);
+    if (folder.len == 0)
+        return;
+    folder.Append(kMenuFolder);
+    if (!FindFile(folder.data, FindFolders))
+        (void)CreateDirectoryA(folder.data, nullptr);
+    MakeLinks(LinkPlace::StartMenu, folder.Append("\\"), link, target);
+}
+
 void CreateStartUpLink(Str& folder, Str& link, Str& target) {
     ShowWaitCursor();
-    ReadLinkFolder(folder, AllUsers ? CommonStartUp : StartUp);
+    ReadLinkFolder(folder, LinkPlace::StartUp, AllUsers);
     if (folder.len == 0)
         return;
     // The previous version's link goes to the Recycle Bin.
     link.AssignConcat(folder, "\\KR.lnk");
     if (FindFile(link.data, FindFiles))
         (void)ShellDelete(link, false);
-    link.AssignConcat(folder, "\\Kestrune.lnk");
-    target.AssignConcat(DestDir, "kr.exe");
-    MakeLink(link, target, -1, "S");
+    MakeLinks(LinkPlace::StartUp, folder.Append("\\"), link, target);
 }
 
 } // namespace
-
-// The size Windows' list of installed apps shows. Counted from the
-// destination, not from the copies of this run: the registration also runs
-// with the copy phase off, and a file kept by its policy (the user's own
-// "List.krl", a system library on NT 4) is as installed as a copied one.
-// A row names the files that the setup folder holds under its name: the
-// icons of "*.ico" are the setup folder's, never a user's own icons in the
-// destination (a search there would also match other names through their
-// short names). The sum of their bytes in the destination, rounded up once
-// to whole kilobytes, so a non-empty install never shows 0.
-DWORD InstalledKilobytes() {
-    ULONGLONG bytes = 0;
-    Str path;
-    Str target;
-    for (const PlanStep& s : kPlan) {
-        if (s.action == Action::DeleteAndSummary ||
-            (s.action == Action::CopyOnNt4 && NtMajorVersion() != 4))
-            continue;
-        path.AssignConcat(SourceDir, s.file);
-        for (const char* found = FindFile(path.data, FindFiles); found;
-             found = FindFile(nullptr, FindFiles)) {
-            target.AssignConcat(DestDir, found);
-            WIN32_FILE_ATTRIBUTE_DATA data;
-            if (GetFileAttributesExA(target.data, GetFileExInfoStandard, &data) &&
-                !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                bytes += (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-        }
-    }
-    return static_cast<DWORD>((bytes + 1023) / 1024);
-}
 
 bool RunInstall() {
     CloseRunningApp();

@@ -3,9 +3,12 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "install_file.h"
+
 #include "files.h"
 #include "log.h"
-#include "setup.h"
+#include "msgbox.h"
+#include "state.h"
 
 namespace {
 
@@ -15,14 +18,6 @@ const int kNotDone = 0x402;
 
 bool ExistsAsFile(const Str& path) {
     return FindFile(path.data, FindFiles) != nullptr;
-}
-
-bool HasWildcard(const char* name) {
-    for (; *name; name++) {
-        if (*name == '*' || *name == '?')
-            return true;
-    }
-    return false;
 }
 
 uint64_t Ticks(const FILETIME& time) {
@@ -88,15 +83,14 @@ int MoveToBackup(Str& target) {
     // and replaced by the old file.
     if (!FindFile(folder.data, FindFolders))
         return ERROR_PATH_NOT_FOUND;
-    int code = ShellFileOp(target, folder, FO_MOVE, true, true, false, true);
+    int code = ShellFileOp(target, folder, FO_MOVE, RenameOnCollision, NoConfirmation, HideProgress,
+                           NoErrorDisplay);
     if (code == 0 && ExistsAsFile(target))
         code = kNotDone;
     return code;
 }
 
 } // namespace
-
-bool RestartNeeded;
 
 void DeleteAsideFiles() {
     RestartNeeded = false;
@@ -200,7 +194,8 @@ int InstallFile(const char* name, bool backup, bool copyAsNew, bool keepExisting
 
     // A taken name sends the copy-as-new copy to a new name of its own.
     bool taken = GetFileAttributesA(target.data) != INVALID_FILE_ATTRIBUTES;
-    int code = ShellFileOp(source, DestDir, FO_COPY, copyAsNew, true, true, false);
+    int code =
+        ShellFileOp(source, DestDir, FO_COPY, copyAsNew, NoConfirmation, ShowProgress, ShowErrors);
     if (code == 0 && !HasWildcard(name) && !(copyAsNew && taken) && !CopyArrived(source, target)) {
         code = kNotDone;
         // A truncated copy where there was nothing is the program's own, and
@@ -221,6 +216,6 @@ int InstallFile(const char* name, bool backup, bool copyAsNew, bool keepExisting
     // The shell's windows may have taken the foreground and the cursor.
     SetForegroundWindow(MainDialog);
     PumpAndWait(0);
-    SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514))); // IDC_WAIT
+    ShowWaitCursor();
     return code;
 }

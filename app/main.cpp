@@ -4,12 +4,15 @@
 #include <ole2.h>
 #include <stdlib.h>
 
+#include "cmdline.h"
+#include "dialogs.h"
 #include "dllsearch.h"
+#include "install.h"
 #include "log.h"
 #include "paths.h"
-#include "process.h"
 #include "resource.h"
-#include "setup.h"
+#include "state.h"
+#include "uninstall.h"
 
 namespace {
 
@@ -41,8 +44,9 @@ int Finish(int code) {
 
 // The log of a run without "/LOG=": in the account's temporary folder. The
 // system account's is the Windows folder's "Temp", where standard users
-// may create files too; where Windows has GetTempPath2A (Windows 11 and
-// Server 2022 on) it names one that only the system account can write.
+// may create files too; where Windows has GetTempPath2A (Windows 11, and
+// Windows 10 and Server 2016 with their updates of 2025) it names one that
+// only the system account can write.
 void DefaultLogPath(Str& path, bool system) {
     typedef DWORD(WINAPI * TempPath2)(DWORD, LPSTR);
     TempPath2 temp2 = system

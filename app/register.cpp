@@ -3,10 +3,13 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "register.h"
+
 #include "events.h"
 #include "log.h"
+#include "plan.h"
 #include "registry.h"
-#include "setup.h"
+#include "state.h"
 
 namespace {
 
@@ -71,9 +74,7 @@ void RegisterProduct() {
     // A registry the user may not write (HKLM, HKCR) loses those rows, and
     // the rest are still made.
     Str value(Str::KeepCapacity);
-    value.ResizeKeepOld(300, false);
-    value.data[0] = 0;
-    value.data[1] = 0;
+    PrepareBuffer(value, 300);
     for (const ProductValue& row : kProductValues) {
         int32_t written = 1;
         switch (row.data) {

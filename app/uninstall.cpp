@@ -5,11 +5,18 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "uninstall.h"
+
+#include "close_app.h"
+#include "events.h"
 #include "files.h"
 #include "log.h"
 #include "msgbox.h"
+#include "paths.h"
+#include "plan.h"
+#include "register.h"
 #include "registry.h"
-#include "setup.h"
+#include "state.h"
 
 namespace {
 
@@ -57,34 +64,13 @@ void Remove(const Removal& r) {
     }
 }
 
-const char* const kStartMenuLinks[] = {"\\Kestrune.lnk", "\\Help.lnk", "\\Uninstall.lnk"};
-
-// Lets `call` (a Win32 path call: buffer, size in chars, result length or
-// the size it needs) write into `out`, growing it once when asked to.
-template <class Call> bool FillPath(Str& out, Call call) {
-    out.GetBuffer(MAX_PATH, 0);
-    DWORD n = call(out.data, static_cast<DWORD>(out.cap) + 1);
-    if (n > static_cast<DWORD>(out.cap)) {
-        out.GetBuffer(static_cast<int32_t>(n), 0);
-        n = call(out.data, static_cast<DWORD>(out.cap) + 1);
-    }
-    if (n == 0 || n > static_cast<DWORD>(out.cap))
-        return false;
-    out.SetLength(static_cast<int32_t>(n), false);
-    return true;
-}
-
 // The one spelling that every path of an existing folder shares, whatever
 // its case, relative parts or long names: full, short, with a trailing
 // backslash. (GetLongPathNameA would read better, but the kernels of
 // Windows 95 and NT 4 do not have it.)
 bool ComparableFolder(Str& out, const char* path) {
     Str full;
-    if (!FillPath(full, [path](char* buffer, DWORD size) {
-            return GetFullPathNameA(path, size, buffer, nullptr);
-        }))
-        return false;
-    if (!FillPath(out, [&full](char* buffer, DWORD size) {
+    if (!GetFullPath(full, path) || !FillFromPathCall(out, [&full](char* buffer, DWORD size) {
             return GetShortPathNameA(full.data, buffer, size);
         }))
         return false;
@@ -119,32 +105,40 @@ void DeleteLink(Str& link) {
     }
 }
 
+// Deletes the links of one place in `folder` (ending in a backslash).
+void DeleteLinks(LinkPlace place, const Str& folder, Str& item) {
+    for (const LinkRow& row : kLinks) {
+        if (row.place == place)
+            DeleteLink(item.AssignConcat(folder, row.link));
+    }
+}
+
 // Deletes the Start Menu links, and their folder when no file of the user's
 // is left in it.
-void DeleteStartMenuLinks(Str& folder, Str& item, LinkFolder programs) {
-    ReadLinkFolder(folder, programs);
+void DeleteStartMenuLinks(Str& folder, Str& item, bool allUsers) {
+    ReadLinkFolder(folder, LinkPlace::StartMenu, allUsers);
     if (folder.len == 0)
         return;
-    folder.Append("\\Kestrune 2");
+    folder.Append(kMenuFolder);
     if (!FindFile(folder.data, FindFolders))
         return;
-    for (const char* name : kStartMenuLinks)
-        DeleteLink(item.AssignConcat(folder, name));
+    DeleteLinks(LinkPlace::StartMenu, folder.Append("\\"), item);
     // The folder goes for good, so only a search that ran to its end counts
     // as finding no file. Windows ends a search early on an entry whose name
     // does not fit the ANSI find data (a long name in UTF-8 may not): that
     // file is the user's.
-    item.AssignConcat(folder, "\\*.*");
+    item.AssignConcat(folder, "*.*");
+    folder.SetLength(folder.len - 1, true);
     if (!FindFile(item.data, FindFiles) && GetLastError() == ERROR_NO_MORE_FILES &&
         !HoldsSourceDir(folder))
         (void)ShellDelete(folder, true); // subfolders go with it
 }
 
-void DeleteStartUpLink(Str& folder, LinkFolder startUp) {
-    ReadLinkFolder(folder, startUp);
+void DeleteStartUpLink(Str& folder, Str& item, bool allUsers) {
+    ReadLinkFolder(folder, LinkPlace::StartUp, allUsers);
     if (folder.len == 0)
         return;
-    DeleteLink(folder.Append("\\Kestrune.lnk"));
+    DeleteLinks(LinkPlace::StartUp, folder.Append("\\"), item);
 }
 
 } // namespace
@@ -172,7 +166,7 @@ void UnregisterProduct() {
 
 void RunUninstall() {
     CloseRunningApp();
-    SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514))); // IDC_WAIT
+    ShowWaitCursor();
     ShowStatus("Removing Registry entries");
     UnregisterProduct();
     // What a deployment tool's detection reads.
@@ -186,10 +180,10 @@ void RunUninstall() {
         // whichever way the product was installed.
         Str folder;
         Str item;
-        DeleteStartMenuLinks(folder, item, Programs);
-        DeleteStartUpLink(folder, StartUp);
-        DeleteStartMenuLinks(folder, item, CommonPrograms);
-        DeleteStartUpLink(folder, CommonStartUp);
+        for (int allUsers = 0; allUsers < 2; allUsers++) {
+            DeleteStartMenuLinks(folder, item, allUsers);
+            DeleteStartUpLink(folder, item, allUsers);
+        }
     }
     ShowStatus("Kestrune uninstalled");
     if (MsgBox(MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND | MB_TOPMOST, "Delete KR files",

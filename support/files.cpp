@@ -11,6 +11,7 @@
 #include <shlguid.h>
 #include <shlobj.h>
 
+#include "holders.h"
 #include "paths.h"
 #include "process.h"
 
@@ -44,14 +45,6 @@ void EndList(Str& s) {
     s.data[s.len + 1] = 0;
 }
 
-bool HasWildcard(const Str& s) {
-    for (int32_t i = 0; i < s.len; i++) {
-        if (s.data[i] == '*' || s.data[i] == '?')
-            return true;
-    }
-    return false;
-}
-
 // Offset of the last path component of `s`.
 int32_t NameStart(const Str& s) {
     int32_t i = s.len;
@@ -70,7 +63,7 @@ bool Exists(const char* path) {
 // way the shell names copies, and handed over as the full target path; the
 // shell then creates that file. True when `target` holds such a path.
 bool PickFreeName(const Str& from, const Str& to, Str& target) {
-    if (to.len == 0 || HasWildcard(from))
+    if (to.len == 0 || HasWildcard(from.data))
         return false;
     int32_t start = NameStart(from);
     const char* name = from.data + start;
@@ -116,21 +109,6 @@ bool RunsElevated() {
     return known && elevation.TokenIsElevated;
 }
 
-// The chain of COM calls in ShellStarts holds one object at a time: Held,
-// the object the last step gave, and Got, where the next call puts its own.
-// Take hands Got over to Held and releases the object before it; true when
-// the call succeeded with an object. (Globals, not arguments: 100 bytes
-// less code for the nine steps; one thread uses them.)
-IUnknown* Held;
-void* Got;
-__attribute__((noinline)) bool Take(HRESULT hr) {
-    if (Held)
-        Held->Release();
-    Held = static_cast<IUnknown*>(Got);
-    Got = nullptr;
-    return SUCCEEDED(hr) && Held;
-}
-
 // The desktop shell's own ShellExecute, reached through the desktop's
 // window: its browser, the active view, the view's background object, and
 // that object's Application. A program it starts is the shell's child and
@@ -159,33 +137,41 @@ __attribute__((noinline)) bool ShellStarts(const char* file, const char* paramet
 
     // Each step asks the object of the step before for the next one, and
     // needs it: without a desktop FindWindowSW answers S_FALSE and no
-    // object. Only the newest object is held; Take releases the one before,
-    // and the last is released below, whatever any step answered.
-    bool started =
-        Take(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_IShellWindows, &Got)) &&
-        Take(static_cast<IShellWindows*>(Held)->FindWindowSW(
-            &location, &root, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH,
-            reinterpret_cast<IDispatch**>(&Got))) &&
-        Take(Held->QueryInterface(IID_IServiceProvider, &Got)) &&
-        Take(static_cast<IServiceProvider*>(Held)->QueryService(SID_STopLevelBrowser,
-                                                                IID_IShellBrowser, &Got)) &&
-        Take(static_cast<IShellBrowser*>(Held)->QueryActiveShellView(
-            reinterpret_cast<IShellView**>(&Got))) &&
-        Take(
-            static_cast<IShellView*>(Held)->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, &Got)) &&
-        Take(Held->QueryInterface(IID_IShellFolderViewDual, &Got)) &&
-        Take(static_cast<IShellFolderViewDual*>(Held)->get_Application(
-            reinterpret_cast<IDispatch**>(&Got))) &&
-        Take(Held->QueryInterface(IID_IShellDispatch2, &Got)) &&
-        static_cast<IShellDispatch2*>(Held)->ShellExecute(v[0].bstrVal, v[1], v[2], v[3], v[4]) ==
-            S_OK;
-    (void)Take(S_OK); // releases the last
+    // object. The chain releases the last object, whatever any step
+    // answered.
+    bool started;
+    {
+        ComChain c;
+        started =
+            c.Take(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_IShellWindows,
+                                    c.Next())) &&
+            c.Take(c.Held<IShellWindows>()->FindWindowSW(&location, &root, SWC_DESKTOP, &window,
+                                                         SWFO_NEEDDISPATCH, c.Next<IDispatch>())) &&
+            c.Take(c.Held<IUnknown>()->QueryInterface(IID_IServiceProvider, c.Next())) &&
+            c.Take(c.Held<IServiceProvider>()->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
+                                                            c.Next())) &&
+            c.Take(c.Held<IShellBrowser>()->QueryActiveShellView(c.Next<IShellView>())) &&
+            c.Take(
+                c.Held<IShellView>()->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, c.Next())) &&
+            c.Take(c.Held<IUnknown>()->QueryInterface(IID_IShellFolderViewDual, c.Next())) &&
+            c.Take(c.Held<IShellFolderViewDual>()->get_Application(c.Next<IDispatch>())) &&
+            c.Take(c.Held<IUnknown>()->QueryInterface(IID_IShellDispatch2, c.Next())) &&
+            c.Held<IShellDispatch2>()->ShellExecute(v[0].bstrVal, v[1], v[2], v[3], v[4]) == S_OK;
+    }
     for (int i = 0; i < 3; i++)
         SysFreeString(v[i].bstrVal);
     return started;
 }
 
 } // namespace
+
+bool HasWildcard(const char* name) {
+    for (; *name; name++) {
+        if (*name == '*' || *name == '?')
+            return true;
+    }
+    return false;
+}
 
 const char* FindFile(const char* path, int mode) {
     if (path && *path) {
@@ -252,46 +238,26 @@ void ShellExecuteAsUser(HWND owner, const char* file, const char* parameters, co
 
 int CreateShortcut(const char* linkPath, const char* target, const char* iconFile, int iconIndex,
                    const char* arguments, const char* workingDir, WORD hotkey) {
-    IShellLinkA* link = nullptr;
-    IPersistFile* file = nullptr;
-    int result = 0;
-    {
-        // Released before the interfaces on every way out.
-        Str widePath;
-        do {
-            if (CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                 reinterpret_cast<void**>(&link)) != S_OK) {
-                link = nullptr;
-                result = 2;
-                break;
-            }
-            // Wine answers S_FALSE for a target that does not exist.
-            if (link->SetPath(target) != S_OK) {
-                result = 3;
-                break;
-            }
-            if (iconFile)
-                (void)link->SetIconLocation(iconFile, iconIndex);
-            if (arguments && link->SetArguments(arguments) != S_OK) {
-                result = 4;
-                break;
-            }
-            if (workingDir)
-                (void)link->SetWorkingDirectory(workingDir);
-            if (hotkey)
-                (void)link->SetHotkey(hotkey);
-            if (link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)) != S_OK) {
-                file = nullptr;
-                result = 5;
-                break;
-            }
-            if (file->Save(widePath.ToWide(linkPath), TRUE) != S_OK)
-                result = 6;
-        } while (false);
-    }
-    if (file)
-        file->Release();
-    if (link)
-        link->Release();
-    return result;
+    // Released in the reverse order of their making: the scratch text,
+    // then the persist-file interface, then the link.
+    ComPtr<IShellLinkA> link;
+    if (CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                         link.Out()) != S_OK)
+        return 2;
+    // Wine answers S_FALSE for a target that does not exist.
+    if (link->SetPath(target) != S_OK)
+        return 3;
+    if (iconFile)
+        (void)link->SetIconLocation(iconFile, iconIndex);
+    if (arguments && link->SetArguments(arguments) != S_OK)
+        return 4;
+    if (workingDir)
+        (void)link->SetWorkingDirectory(workingDir);
+    if (hotkey)
+        (void)link->SetHotkey(hotkey);
+    ComPtr<IPersistFile> file;
+    if (link->QueryInterface(IID_IPersistFile, file.Out()) != S_OK)
+        return 5;
+    Str widePath;
+    return file->Save(widePath.ToWide(linkPath), TRUE) == S_OK ? 0 : 6;
 }

@@ -20,6 +20,15 @@ enum FindMode {
 // (valid until the next call) or null, which also closes the search.
 const char* FindFile(const char* path, int mode);
 
+// True when `name` holds "*" or "?".
+bool HasWildcard(const char* name);
+
+// The four switches of ShellFileOp, each named at the call site.
+enum : bool { KeepName = false, RenameOnCollision = true };
+enum : bool { AskFirst = false, NoConfirmation = true };
+enum : bool { HideProgress = false, ShowProgress = true };
+enum : bool { ShowErrors = false, NoErrorDisplay = true };
+
 // Copy or move through SHFileOperationA. Both Strs get their second NUL.
 // Returns the shell's result: 0 on success.
 int ShellFileOp(Str& from, Str& to, UINT operation, bool renameOnCollision, bool noConfirmation,

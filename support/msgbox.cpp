@@ -5,6 +5,12 @@
 #include "log.h"
 #include "process.h"
 
+namespace {
+
+const UINT_PTR kWaitTimer = 5009;
+
+} // namespace
+
 int MsgBox(unsigned type, const char* caption, const char* text) {
     if (SilentRun) {
         int answer = (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
@@ -24,9 +30,7 @@ int MsgBox(unsigned type, const char* caption, const char* text) {
 
 int MsgBoxFormat(unsigned type, const char* caption, const char* tmpl, ...) {
     Str text(Str::KeepCapacity);
-    text.ResizeKeepOld(300, false);
-    text.data[0] = 0;
-    text.data[1] = 0;
+    PrepareBuffer(text, 300);
     va_list args;
     va_start(args, tmpl);
     text.FormatV(0, tmpl, args);
@@ -34,7 +38,43 @@ int MsgBoxFormat(unsigned type, const char* caption, const char* tmpl, ...) {
     return MsgBox(type, caption, text.data);
 }
 
+void ShowWaitCursor() {
+    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+}
+
 void ShowStatus(const char* text) {
     LogLine(text);
     SetWindowTextA(MainDialog, text);
+}
+
+void PumpAndWait(unsigned ms) {
+    MSG msg;
+    msg.message = 0;
+    if (ms) {
+        UINT_PTR timer = SetTimer(MainDialog, kWaitTimer, ms, nullptr);
+        if (!timer) {
+            Sleep(ms); // no timer to end the loop: wait without pumping
+            return;
+        }
+        // Without a window SetTimer picks the id itself.
+        UINT_PTR id = MainDialog ? kWaitTimer : timer;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            if (msg.message == WM_TIMER && msg.wParam == id) {
+                KillTimer(MainDialog, id);
+                return;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    } else {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT)
+                break;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    // Pass a quit request on to the dialog's own loop.
+    if (msg.message == WM_QUIT)
+        PostQuitMessage(static_cast<int>(msg.wParam));
 }

@@ -13,34 +13,15 @@ const char kShellFolders[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const int32_t kPathSize = MAX_PATH;
 
-char Fold(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
 // Compares the first n bytes (n < 0: the whole texts) with ASCII case folded.
 bool SameNoCase(const char* a, const char* b, int n = -1) {
     for (int i = 0; n < 0 || i < n; i++) {
-        if (Fold(a[i]) != Fold(b[i]))
+        if (FoldAscii(a[i]) != FoldAscii(b[i]))
             return false;
         if (!a[i])
             return true;
     }
     return true;
-}
-
-// Fills `out` from a call that takes a buffer size and returns the length,
-// or the size it needs (terminator included) when the buffer is too small.
-// A folder that grew between the two calls leaves the text empty rather
-// than holding bytes the call never wrote.
-template <typename Query> void FillFromSizedCall(Str& out, Query query) {
-    DWORD n = query(out.GetBuffer(kPathSize, 0), kPathSize);
-    if (n >= static_cast<DWORD>(kPathSize)) {
-        DWORD size = n;
-        n = query(out.GetBuffer(static_cast<int32_t>(size), 0), size);
-        if (n >= size)
-            n = 0;
-    }
-    out.SetLength(static_cast<int32_t>(n), false);
 }
 
 bool IsSeparator(char c) {
@@ -109,11 +90,11 @@ bool GetSpecialFolder(const char* name, Str& out) {
     if (SameNoCase(name, "KR")) {
         out.Substring(SourceDir, 0, SourceDir.len - 1, false);
     } else if (SameNoCase(name, "Windows")) {
-        FillFromSizedCall(out, [](char* b, DWORD n) { return GetWindowsDirectoryA(b, n); });
+        (void)FillFromPathCall(out, [](char* b, DWORD n) { return GetWindowsDirectoryA(b, n); });
     } else if (SameNoCase(name, "System")) {
-        FillFromSizedCall(out, [](char* b, DWORD n) { return GetSystemDirectoryA(b, n); });
+        (void)FillFromPathCall(out, [](char* b, DWORD n) { return GetSystemDirectoryA(b, n); });
     } else if (SameNoCase(name, "Temp")) {
-        FillFromSizedCall(out, [](char* b, DWORD n) { return GetTempPathA(n, b); });
+        (void)FillFromPathCall(out, [](char* b, DWORD n) { return GetTempPathA(n, b); });
     } else {
         HKEY root = SameNoCase(name, "Common", 6) ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
         if (!RegGetString(out, kShellFolders, name, nullptr, root, REG_SZ, nullptr)) {
@@ -154,4 +135,10 @@ Str& GetDirPart(Str& out, const Str& path) {
     if (i < 1)
         return out.Assign("");
     return out.Substring(path, static_cast<int32_t>(s - path.data), i + 1, false);
+}
+
+bool GetFullPath(Str& out, const char* path) {
+    return FillFromPathCall(out, [path](char* buffer, DWORD size) {
+        return GetFullPathNameA(path, size, buffer, nullptr);
+    });
 }

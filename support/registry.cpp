@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "holders.h"
+
 namespace {
 
 const int32_t kFirstReadSize = 300;
@@ -88,30 +90,22 @@ int RegRemoveValue(const char* keyPath, const char* valueName, HKEY root) {
 }
 
 bool RegRemoveKey(const char* parentPath, const char* name, HKEY root, bool onlyIfEmpty) {
-    HKEY parent;
-    if (RegOpenKeyExA(root, parentPath, 0, KEY_ALL_ACCESS, &parent) != ERROR_SUCCESS)
+    KeyHolder parent;
+    if (RegOpenKeyExA(root, parentPath, 0, KEY_ALL_ACCESS, parent.Out()) != ERROR_SUCCESS)
         return false;
     if (onlyIfEmpty) {
-        Str scratch;
-        scratch.ResizeKeepOld(260, false);
-        scratch.data[0] = 0;
-        scratch.data[1] = 0;
-        HKEY child;
-        if (RegOpenKeyExA(parent, name, 0, KEY_ENUMERATE_SUB_KEYS, &child) != ERROR_SUCCESS) {
-            RegCloseKey(parent);
+        KeyHolder child;
+        if (RegOpenKeyExA(parent.Get(), name, 0, KEY_ENUMERATE_SUB_KEYS, child.Out()) !=
+            ERROR_SUCCESS)
             return false;
-        }
         // Only subkeys count; values do not keep the key.
-        LONG rc = RegEnumKeyA(child, 0, scratch.data, 261);
-        RegCloseKey(child);
-        if (rc != ERROR_NO_MORE_ITEMS) {
-            RegCloseKey(parent);
+        Str scratch;
+        PrepareBuffer(scratch, MAX_PATH);
+        if (RegEnumKeyA(child.Get(), 0, scratch.data, static_cast<DWORD>(scratch.cap) + 1) !=
+            ERROR_NO_MORE_ITEMS)
             return false;
-        }
     }
-    bool deleted = RegDeleteKeyA(parent, name) == ERROR_SUCCESS;
-    RegCloseKey(parent);
-    return deleted;
+    return RegDeleteKeyA(parent.Get(), name) == ERROR_SUCCESS;
 }
 
 bool RegKeyExists(const char* keyPath, HKEY root) {

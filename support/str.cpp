@@ -37,10 +37,6 @@ char* CopyAside(const char* src, int32_t m) {
     return copy;
 }
 
-char FoldAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
 } // namespace
 
 Str::~Str() {

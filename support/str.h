@@ -86,5 +86,20 @@ struct Str {
     Str& AssignPieces(const char* first, int32_t m1, const char* second, int32_t m2);
 };
 
+// The ASCII letters A-Z folded onto a-z, every other byte as it is: the one
+// case folding of the program, whatever the code page.
+inline char FoldAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+// A fresh working buffer for a Win32 call to fill: room for n bytes, an
+// empty text in it (both terminator bytes zero). The length stays n until
+// the call's outcome sets it.
+inline void PrepareBuffer(Str& s, int32_t n) {
+    s.ResizeKeepOld(n, false);
+    s.data[0] = 0;
+    s.data[1] = 0;
+}
+
 // Called when the heap is exhausted; does not return.
 [[noreturn]] void StrOutOfMemory();

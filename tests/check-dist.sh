@@ -16,27 +16,29 @@ dist=$1
 
 failed=0
 count=0
-# One name a line: several hold blanks.
-files='setup.exe
+# What the build puts there, one name a line (several hold blanks):
+# setup.exe, the product's programs, and every data file of product/files. Each file the install plan names is among
+# them (the plan's table in app/plan.h; "*.ico" is checked below).
+src=$(cd "$(dirname "$0")/.." && pwd)
+files="setup.exe
 krhook20.dll
 pdh.dll
 psapi.dll
 krcl.exe
 kr.exe
-license.txt
-readme.txt
-typeinfo.ini
-winapiKR.txt
-krrecwin.txt
-Dialog Help.txt
-System.krl
-Samples2.krl
-Convert old macros.krl
-List.krl
-type info file.txt
-wininet.tlb
-kr2help.hlp
-pcrepattern.html'
+$(ls "$src/product/files")"
+planned=$(sed -n 's/^ *{[0-9]*, *[^,]*, *Action::[A-Za-z0-9]*, *"\([^"*]*\)".*/\1/p' "$src/app/plan.h")
+count=$((count + 1))
+unplanned=0
+while IFS= read -r name; do
+    if ! printf '%s\n' "$files" | grep -qxF -- "$name"; then
+        echo "in the install plan, not in product/files: $name"
+        unplanned=$((unplanned + 1))
+    fi
+done <<PLAN
+$planned
+PLAN
+[ "$unplanned" -eq 0 ] && [ "$(printf '%s\n' "$planned" | wc -l)" -ge 18 ] || failed=$((failed + 1))
 while IFS= read -r name; do
     count=$((count + 1))
     if [ ! -f "$dist/$name" ]; then

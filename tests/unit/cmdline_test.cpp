@@ -8,7 +8,13 @@
 #include <sddl.h>
 
 #include "process.h"
-#include "setup.h"
+#include "cmdline.h"
+#include "dialogs.h"
+#include "install_file.h"
+#include "plan.h"
+#include "register.h"
+#include "state.h"
+#include "uninstall.h"
 
 namespace {
 

@@ -440,7 +440,8 @@ TEST(ShellRequest, FileOpFlagsFollowTheFourChoices) {
         {true, false, true, false, FO_MOVE, 0x0C8},   {false, true, false, false, FO_MOVE, 0x0D4},
         {false, false, true, true, FO_COPY, 0x4C0},
     };
-    // An unattended run never shows the shell's progress or errors.
+    // An unattended run never shows the shell's progress, errors or
+    // questions.
     struct Restore {
         ~Restore() { SilentRun = false; }
     } restore;
@@ -459,8 +460,7 @@ TEST(ShellRequest, FileOpFlagsFollowTheFourChoices) {
                       0x4242);
             ASSERT_EQ(log.calls.size(), 1u);
             EXPECT_EQ(log.calls[0].func, c.func);
-            EXPECT_EQ(log.calls[0].flags,
-                      silent ? (c.flags | FOF_SILENT | FOF_NOERRORUI) : c.flags);
+            EXPECT_EQ(log.calls[0].flags, silent ? (c.flags | FOF_NO_UI) : c.flags);
             EXPECT_EQ(log.calls[0].from, "C:\\kr-tests\\nowhere\\a.txt");
             EXPECT_EQ(log.calls[0].to, "C:\\kr-tests\\nowhere\\dest");
             EXPECT_TRUE(log.calls[0].plainRequest);

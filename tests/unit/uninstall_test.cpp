@@ -9,7 +9,13 @@
 #include <vector>
 
 #include "registry.h"
-#include "setup.h"
+#include "cmdline.h"
+#include "dialogs.h"
+#include "install_file.h"
+#include "plan.h"
+#include "register.h"
+#include "state.h"
+#include "uninstall.h"
 
 namespace {
 
