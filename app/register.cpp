@@ -10,6 +10,7 @@
 #include "plan.h"
 #include "registry.h"
 #include "state.h"
+#include "version.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ const ProductValue kProductValues[] = {
     // What Windows' list of installed apps shows beside the name; without
     // NoModify and NoRepair it offers buttons that only run the uninstall.
     {HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayIcon", Data::InFolder, "kr.exe,0"},
-    {HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", Data::Literal, "2.1.0"},
+    {HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", Data::Literal, KR_VERSION},
     {HKEY_LOCAL_MACHINE, kUninstallKey, "Publisher", Data::Literal, "Tovak"},
     {HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation", Data::InFolder, ""},
     {HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize", Data::InstalledSize, nullptr},

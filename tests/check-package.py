@@ -21,6 +21,7 @@ Usage: check-package.py BUILD_DIR DIST_DIR WORK_DIR
 """
 import hashlib
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -83,8 +84,11 @@ for folder, _, files in os.walk(os.path.join(work, "a")):
 
 # The archive: the folder's files, sorted, with their bytes and the commit's
 # time (DOS times hold even seconds).
+# The version the program installs, as the code and the resources have it.
+kr_version = re.search(r'#define KR_VERSION "([^"]+)"',
+                       read(os.path.join(src, "res", "version.h")).decode()).group(1)
 version_folder = os.path.join(work, "a", "winget", "manifests", "t", "Tovak", "Kestrune2",
-                              "2.1.0")
+                              kr_version)
 manifests = {}
 for name in sorted(os.listdir(version_folder)):
     with open(os.path.join(version_folder, name), encoding="utf-8") as f:
