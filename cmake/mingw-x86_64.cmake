@@ -1,5 +1,5 @@
-# Cross build for 64-bit Windows: the test build on machines whose kernel
-# cannot run the 32-bit Wine loader. The -posix compilers: GoogleTest needs
+# Cross build for 64-bit Windows: an extra check of the same sources under
+# the 64-bit Wine loader (make test ARCH=x86_64), never the deliverable. The -posix compilers: GoogleTest needs
 # std::mutex.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
