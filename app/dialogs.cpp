@@ -34,12 +34,20 @@ void DefaultDestDir(Str& folder) {
         folder.Assign("C:\\Program Files\\Kestrune 2");
 }
 
+namespace {
+
+// The dialog becomes MainDialog, with its icon of the given size.
+void BeginDialog(HWND dialog, WPARAM size, int icon) {
+    MainDialog = dialog;
+    SendMessageA(dialog, WM_SETICON, size,
+                 reinterpret_cast<LPARAM>(LoadIconA(ModuleInstance, MAKEINTRESOURCEA(icon))));
+}
+
+} // namespace
+
 INT_PTR CALLBACK InstallDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
-        MainDialog = dialog;
-        SendMessageA(
-            dialog, WM_SETICON, ICON_BIG,
-            reinterpret_cast<LPARAM>(LoadIconA(ModuleInstance, MAKEINTRESOURCEA(IDI_SETUP))));
+        BeginDialog(dialog, ICON_BIG, IDI_SETUP);
         {
             Str folder;
             DefaultDestDir(folder);
@@ -85,10 +93,7 @@ INT_PTR CALLBACK InstallDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 INT_PTR CALLBACK UninstallDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
-        MainDialog = dialog;
-        SendMessageA(
-            dialog, WM_SETICON, ICON_SMALL,
-            reinterpret_cast<LPARAM>(LoadIconA(ModuleInstance, MAKEINTRESOURCEA(IDI_UNINSTALL))));
+        BeginDialog(dialog, ICON_SMALL, IDI_UNINSTALL);
         return TRUE;
     }
     if (message != WM_COMMAND)
