@@ -56,7 +56,8 @@ echo "Load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 
 echo "1. Size of the deliverable (32-bit)"
-sh bench/size.sh "$deliverable/dist/setup.exe" "$deliverable/setup.map" "$deliverable/bench/minimal.exe"
+sh bench/size.sh "$deliverable/dist/setup.exe" "$deliverable/bench/minimal.exe" \
+    "$deliverable/libapp.a" "$deliverable/libsupport.a"
 echo
 
 # Which build the Wine figures are of, and whether its CPU was emulated.
