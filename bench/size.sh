@@ -1,14 +1,16 @@
 #!/bin/sh
-# Figure 1: the size of the deliverable against its budget, its imports, and
-# what each part of it costs in bytes (from the map file of its link).
-# Usage: size.sh SETUP_EXE SETUP_MAP MINIMAL_EXE
+# Figure 1: the size of the deliverable against its budget, its imports, the
+# bytes of each of its sections and the room left in each, and the bytes of
+# each object of the test libraries (binutils' size and objdump).
+# Usage: size.sh SETUP_EXE MINIMAL_EXE [LIBRARY.a...]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 exe=$1
-map=$2
-minimal=$3
+minimal=$2
+shift 2
 budget=32768
 objdump=i686-w64-mingw32-objdump
+size_tool=i686-w64-mingw32-size
 
 size=$(stat -c %s "$exe")
 # A signature (make sign) is appended to the image and not counted: the
@@ -67,43 +69,54 @@ $objdump -p "$exe" | awk '
     }' | fold -s -w 100 | sed 's/ *$//; s/^\([^ ]\)/        \1/'
 echo
 
-echo "  Bytes per part, as linked (i686 map file $(basename "$map")):"
-awk -v exe_size="$size" -f "$here/mapsize.awk" "$map"
-echo
-
 # The file grows in steps of the file alignment (512 bytes): the room left in
-# each section says how much a change may add before the file grows.
-echo "  Sections (bytes used, and room before the section takes 512 bytes more):"
-# (awk here may be mawk, which reads no hexadecimal numbers.)
-hex='function hex(s, n, i) { s = tolower(s); n = 0
-    for (i = 1; i <= length(s); i++) n = n * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1
-    return n }'
-$objdump -h "$exe" | awk "$hex"'
-    /^ *[0-9]+ \./ { name = $2; size = $3 }
-    /CONTENTS/ && name != "" {
-        n = hex(size)
-        line = line sprintf(" %s %d (%d),", name, n, (512 - n % 512) % 512); name = ""
+# each section says how much a change may add before the file grows. What
+# the sections leave of the file is the PE headers and the padding of each
+# section to the file alignment. (A stripped image keeps 8 characters of a
+# section's name: .eh_frame is .eh_fram.)
+echo "  Bytes per section ($size_tool -A), and the room before each takes 512 bytes more:"
+$size_tool -A -d "$exe" | awk -v file="$size" -v name="$(basename "$exe")" '
+    BEGIN {
+        printf "  %-28s %6s %6s\n", "section", "bytes", "room"
+        note[".idata"] = "  (import tables)"
+        note[".rsrc"] = "  (resources)"
+        note[".reloc"] = "  (base relocations)"
     }
-    END { sub(/,$/, "", line); print " " line }'
+    NR <= 2 || NF < 2 || $1 == "Total" { next }
+    $1 == ".bss" { bss = $2; next }
+    {
+        printf "  %-28s %6d %6d%s\n", $1, $2, (512 - $2 % 512) % 512, note[$1]
+        used += $2
+        if ($1 ~ /^\.(CRT|tls|eh_fram)/)
+            heavy = heavy sprintf(" %s %d,", $1, $2)
+    }
+    END {
+        if (bss != "")
+            printf "  %-28s %6d %6s  (takes no file bytes)\n", ".bss", bss, ""
+        printf "  %-28s %6d\n", "PE headers, file alignment", file - used
+        printf "  %-28s %6d\n", "= " name, file
+        sub(/,$/, "", heavy)
+        if (heavy != "")
+            print "  HEAVY: sections of mingw startup code (.CRT, .tls) or unwind tables (.eh_frame):" heavy
+        else
+            print "  Heavy runtime parts: none (no .CRT or .tls of mingw startup code, no .eh_frame unwind tables)"
+    }'
 echo
 
 # Link-time optimisation merges the objects into one unit; their sizes as
 # compiled for the test libraries (one section per function, before the
-# optimiser inlines and drops code) still say where the bytes are.
-build=$(dirname "$map")
-if [ -f "$build/libapp.a" ] && [ -f "$build/libsupport.a" ]; then
+# optimiser inlines and drops code) still say where the bytes are. The
+# compiler's ident (.rdata$zzz) is left out.
+if [ $# -gt 0 ]; then
     echo "  Own code per object, as compiled for the test libraries (before link-time"
     echo "  optimisation; .text, .rdata and .data sections, in bytes):"
-    for lib in app support; do
-        $objdump -h "$build/lib$lib.a" | awk -v lib="$lib" "$hex"'
-            /file format/ { obj = $1; sub(/\.cpp\.obj:$/, "", obj) }
-            /^ *[0-9]+ \./ && $2 !~ /zzz$/ && $2 ~ /^\.(text|rdata|data)/ {
-                n = hex($3)
-                bytes[obj] += n; total += n
-            }
+    for lib in "$@"; do
+        $size_tool -A -d "$lib" | awk -v lib="$(basename "$lib" .a | sed 's/^lib//')" '
+            / \(ex / { obj = $1; sub(/\.cpp\.obj$/, "", obj); order[++n] = obj; next }
+            $1 ~ /^\.(text|rdata|data)/ && $1 !~ /zzz$/ { bytes[obj] += $2; total += $2 }
             END {
                 line = ""
-                for (o in bytes) line = line sprintf(" %s %d,", o, bytes[o])
+                for (i = 1; i <= n; i++) line = line sprintf(" %s %d,", order[i], bytes[order[i]])
                 sub(/,$/, "", line)
                 printf "  %s/ %d:%s\n", lib, total, line
             }' | fold -s -w 100 | sed 's/ *$//; 2,$s/^/        /'

@@ -22,21 +22,9 @@ test_arch=$(cat "$test_build/wine-arch")
 startup_runs=${STARTUP_RUNS:-15}
 install_runs=${INSTALL_RUNS:-5}
 out=$test_build/bench
-mkdir -p "$out/native"
 
 # Nothing may outlive the run.
 trap 'tests/wine-fixture.sh stop "$test_build" >/dev/null 2>&1 || true' EXIT
-
-# True when $1 is missing or older than any of the other files.
-stale() {
-    target=$1
-    shift
-    [ -f "$target" ] || return 0
-    for f in "$@"; do
-        [ -n "$(find "$f" -newer "$target")" ] && return 0
-    done
-    return 1
-}
 
 winpath() {
     printf 'Z:%s' "$1" | sed 's|/|\\|g'
@@ -51,53 +39,13 @@ wine_version() {
     "$WINE" --version 2>/dev/null || echo Wine
 }
 
-# The minimal dialog program, compiled and linked as CMakeLists.txt builds
-# setup.exe (MinSizeRel, SIZE_FLAGS, -static -s --gc-sections) but with
-# the C runtime's usual startup code. With "floor" as its third argument it
-# carries setup.exe's manifest and calls OleInitialize, as setup.exe must:
-# the start-up that setup.exe can reach.
-build_minimal() {
-    minimal_cross=$1
-    minimal_exe=$2
-    minimal_kind=${3:-bare}
-    set --
-    if [ "$minimal_kind" = floor ]; then set -- -DKR_FLOOR; fi
-    if stale "$minimal_exe" bench/minimal/minimal.cpp bench/minimal/minimal.rc res/setup.manifest; then
-        "$minimal_cross-windres" "$@" -Ires bench/minimal/minimal.rc -O coff -o "$minimal_exe.res"
-        "$minimal_cross-g++-posix" "$@" -Os -DNDEBUG -Wall -Wextra -Os -fno-exceptions -fno-rtti \
-            -fno-asynchronous-unwind-tables -fno-threadsafe-statics -ffunction-sections \
-            -fdata-sections -mwindows -static -s -Wl,--gc-sections \
-            bench/minimal/minimal.cpp "$minimal_exe.res" -lole32 -o "$minimal_exe"
-    fi
-}
-
-cross=$test_arch-w64-mingw32
-build_minimal i686-w64-mingw32 "$out/minimal-i686.exe"
-build_minimal "$cross" "$out/minimal.exe"
-build_minimal "$cross" "$out/minimal-floor.exe" floor
-
-driver_sources="bench/driver/main.cpp bench/driver/startup.cpp bench/driver/install.cpp tests/e2e/driver.cpp"
-# shellcheck disable=SC2086
-if stale "$out/bench_driver.exe" $driver_sources bench/driver/bench.h bench/driver/caption_log.h \
-    tests/e2e/driver.h; then
-    # shellcheck disable=SC2086
-    "$cross-g++-posix" -O2 -Wall -Wextra -std=gnu++17 -Itests/e2e -Ires $driver_sources \
-        -static -lole32 -luuid -lshell32 -ladvapi32 -luser32 -o "$out/bench_driver.exe"
-fi
-
-# The caption hook, which the driver loads into setup.exe to time the steps
-# of an install.
-if stale "$out/caption_hook.dll" bench/driver/caption_hook.cpp bench/driver/caption_log.h; then
-    "$cross-g++-posix" -O2 -Wall -Wextra -std=gnu++17 -shared -static -Wl,--kill-at \
-        bench/driver/caption_hook.cpp -o "$out/caption_hook.dll"
-fi
-
-native_sources="bench/native/str_bench.cpp support/str.cpp support/format.cpp"
-# shellcheck disable=SC2086
-if stale "$out/native/str_bench" $native_sources support/str.h; then
-    # shellcheck disable=SC2086
-    g++ -O2 -std=c++17 -Wall -Wextra -Isupport $native_sources -lbenchmark -lpthread \
-        -o "$out/native/str_bench"
+# The programs of the bench, built by CMake as bench/CMakeLists.txt says
+# (the target bench_programs); the size report takes the deliverable's
+# bare minimal program. The build's own output is no part of the report.
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake --build "$test_build" --target bench_programs -j"$jobs" >&2
+if [ "$deliverable" != "$test_build" ]; then
+    cmake --build "$deliverable" --target bench_bare -j"$jobs" >&2
 fi
 
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
@@ -108,7 +56,8 @@ echo "Load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 
 echo "1. Size of the deliverable (32-bit)"
-sh bench/size.sh "$deliverable/dist/setup.exe" "$deliverable/setup.map" "$out/minimal-i686.exe"
+sh bench/size.sh "$deliverable/dist/setup.exe" "$deliverable/bench/minimal.exe" \
+    "$deliverable/libapp.a" "$deliverable/libsupport.a"
 echo
 
 # Which build the Wine figures are of, and whether its CPU was emulated.
