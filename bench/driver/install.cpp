@@ -16,6 +16,7 @@
 #include "bench.h"
 #include "caption_log.h"
 #include "driver.h"
+#include "plan.h"
 #include "resource.h"
 
 namespace bench {
@@ -25,27 +26,6 @@ const char kRoot[] = "C:\\kr-bench";
 const double kPrescribedWaitMs = 500;
 // Every wait of a run is bounded.
 const double kRunLimitMs = 120000;
-
-// What a default install copies (the NT 4 libraries aside), in plan order.
-const char* const kPlanFiles[] = {
-    "krhook20.dll",
-    "setup.exe",
-    "krcl.exe",
-    "kr.exe",
-    "*.ico",
-    "license.txt",
-    "typeinfo.ini",
-    "winapiKR.txt",
-    "krrecwin.txt",
-    "Dialog Help.txt",
-    "System.krl",
-    "Samples2.krl",
-    "Convert old macros.krl",
-    "List.krl",
-    "wininet.tlb",
-    "kr2help.hlp",
-    "pcrepattern.html",
-};
 
 // Names of the parts of an install that no caption names, and of the
 // caption the dialog gets back when the install's handler returns.
@@ -304,8 +284,12 @@ double TimeStartAndEnd(const std::string& floorExe) {
 // `dest`, with the flags of the install's own copies, or -1.
 double TimeShellCopy(const std::string& dist, const std::string& dest) {
     std::string from;
-    for (const char* name : kPlanFiles) {
-        from += dist + "\\" + name;
+    // What a default install copies, in plan order: the plan's own table
+    // (the NT 4 libraries aside).
+    for (const PlanStep& step : kPlan) {
+        if (step.action != Action::Copy)
+            continue;
+        from += dist + "\\" + step.file;
         from.push_back('\0');
     }
     // c_str() adds the list's second NUL; `to` is a list of one.
