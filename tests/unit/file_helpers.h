@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "str_text.h"
+
 namespace kr_files_test {
 std::string ReadAll(const std::string& path); // "<missing>", "<folder>" or the bytes
 void WriteAll(const std::string& path, const std::string& text);

@@ -245,10 +245,6 @@ namespace {
 
 const char kRoot[] = "C:\\kr-tests\\files";
 
-std::string Text(const Str& s) {
-    return s.data ? std::string(s.data, static_cast<size_t>(s.len)) : std::string("(none)");
-}
-
 FILETIME Stamp(DWORD high, DWORD low) {
     FILETIME t;
     t.dwHighDateTime = high;

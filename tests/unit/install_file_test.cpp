@@ -26,10 +26,6 @@ const char kRoot[] = "C:\\kr-tests\\install";
 const FILETIME kOld = {0x11111110, 0x01C9A000}; // low, high
 const FILETIME kNew = {0x22222220, 0x01D9B000};
 
-std::string Text(const Str& s) {
-    return s.data ? std::string(s.data, static_cast<size_t>(s.len)) : std::string();
-}
-
 bool SameTime(const FILETIME& a, const FILETIME& b) {
     return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
 }

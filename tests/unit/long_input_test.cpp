@@ -15,6 +15,7 @@
 #include "paths.h"
 #include "process.h"
 #include "registry.h"
+#include "str_text.h"
 #include "wintext.h"
 
 namespace {
@@ -22,10 +23,6 @@ namespace {
 const char kShellFolders[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char kBase[] = "Software\\KestruneSetupTests\\LongInput";
-
-std::string Text(const Str& s) {
-    return s.data ? std::string(s.data, static_cast<size_t>(s.len)) : std::string();
-}
 
 // A run of n letters: no "%", "$", separator or blank, so that a cut shows.
 // ASCII only: other bytes are no text in the program's code page (UTF-8).

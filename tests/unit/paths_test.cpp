@@ -11,13 +11,10 @@
 #include "paths.h"
 #include "process.h"
 #include "registry.h"
+#include "str_text.h"
 #include "wintext.h"
 
 namespace {
-
-std::string Text(const Str& s) {
-    return s.data ? std::string(s.data, s.len) : "";
-}
 
 // SourceDir as the entry point leaves it: a folder with blanks and one
 // trailing backslash. Restored afterwards for the other suites' sake.
