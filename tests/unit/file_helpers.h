@@ -1,44 +1,22 @@
-// Helpers of the file operation and install policy tests (defined in
-// files_test.cpp).
+// Helpers of the unit tests that work on files, shell dialogs and the
+// shipped setup.exe (those not inline are defined in files_test.cpp). The
+// ones the end-to-end tests use too come from kr_test.h.
 #pragma once
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <string>
-#include <vector>
 
+#include "kr_test.h"
 #include "str_text.h"
 
 namespace kr_files_test {
+using namespace kr_test;
+
 std::string ReadAll(const std::string& path); // "<missing>", "<folder>" or the bytes
 void WriteAll(const std::string& path, const std::string& text);
 void SetWriteTime(const std::string& path, FILETIME time);
-void MakeFolders(const std::string& path);
-void RemoveTree(const std::string& path);
 void CloseProgramSearch();
-// One SHFileOperationA request as the program made it.
-struct ShellCall {
-    UINT func;
-    std::string from; // entries joined with '|'
-    std::string to;   // "(null)" for no list
-    FILEOP_FLAGS flags;
-    bool plainRequest; // no owner window, name mappings or progress title
-};
-// Records the program's SHFileOperationA requests while it lives, then
-// passes them on, or answers each with `result` and leaves the disk alone.
-class ShellCallLog {
-  public:
-    explicit ShellCallLog(bool passThrough = true, int result = 0);
-    ~ShellCallLog();
-    ShellCallLog(const ShellCallLog&) = delete;
-    ShellCallLog& operator=(const ShellCallLog&) = delete;
-    bool Installed() const;
-    std::vector<ShellCall> calls;
-
-  private:
-    void** slot_;
-};
 // Answers any dialog box of this process that stays up for ten seconds.
 class DialogWatchdog {
   public:
@@ -52,4 +30,5 @@ class DialogWatchdog {
     struct State;
     State* state_;
 };
+
 } // namespace kr_files_test
