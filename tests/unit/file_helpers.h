@@ -31,4 +31,12 @@ class DialogWatchdog {
     State* state_;
 };
 
+// The distribution's setup.exe, loaded once as data: its resources as they
+// ship. Null when it cannot be loaded.
+inline HMODULE ShippedSetup() {
+    static HMODULE module =
+        LoadLibraryExW(Wide(DistDir() + "\\setup.exe").c_str(), nullptr,
+                       LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    return module;
+}
 } // namespace kr_files_test

@@ -11,8 +11,11 @@
 #include "paths.h"
 #include "process.h"
 #include "registry.h"
-#include "str_text.h"
 #include "wintext.h"
+
+#include "file_helpers.h"
+
+using namespace kr_files_test;
 
 namespace {
 
@@ -302,24 +305,19 @@ TEST_F(WindowText, ReadsShortLongAndEmptyText) {
     }
 }
 
-const char kNotice[] =
-    "INFORMATION FOR KR VERSION 1.x USERS\r\nIn this version is changed KR macro file format and "
-    "many macro commands. Setup program installs new macro file and does not convert old one, nor "
-    "import it. About how to do it, read Help.\r\nSetup program does not uninstall previous "
-    "version. You can uninstall KR 1.x, but do not delete \"List.ini\" and macro files in \"m\" "
-    "subfolder. This version may be installed in the same or other folder.";
-
 class StringResources : public ::testing::Test {
   protected:
     void SetUp() override {
         saved_ = ModuleInstance;
-        ModuleInstance = GetModuleHandleA(nullptr);
+        ModuleInstance = ShippedSetup();
+        ASSERT_NE(ModuleInstance, nullptr) << "no setup.exe in " << DistDir();
     }
     void TearDown() override { ModuleInstance = saved_; }
     HINSTANCE saved_ = nullptr;
 };
 
-// The notice is longer than the first load's 100 characters: loaded again.
+// The strings of the shipped setup.exe. The notice is longer than the first
+// load's 100 characters: loaded again.
 // Buffers of every size around its length must give it whole.
 TEST_F(StringResources, LoadsNoticeWhole) {
     const int32_t n = static_cast<int32_t>(strlen(kNotice));
