@@ -21,7 +21,8 @@
 
 namespace kr_test {
 
-// String resource 1: the notice for users of version 1.
+// String resource 1: the notice for users of version 1. The tests' own
+// expectation, not the program's resource script (res/setup.rc).
 inline const char kNotice[] =
     "INFORMATION FOR KR VERSION 1.x USERS\r\nIn this version is changed KR macro file format and "
     "many macro commands. Setup program installs new macro file and does not convert old one, nor "
@@ -29,7 +30,9 @@ inline const char kNotice[] =
     "version. You can uninstall KR 1.x, but do not delete \"List.ini\" and macro files in \"m\" "
     "subfolder. This version may be installed in the same or other folder.";
 
-// The product's sound events and the labels the registration gives them.
+// The product's sound events and the labels the registration gives them:
+// the tests' own expectation, not the program's table (app/events.h), which
+// a wrong entry there would otherwise pass unseen.
 struct Sound {
     const char* name;
     const char* label;
@@ -63,7 +66,8 @@ struct RegKey {
     std::string path;
 };
 
-// Every key the registration writes, deepest first.
+// Every key the registration writes, deepest first: the tests' own
+// expectation, as are the values below, not the program's tables.
 inline std::vector<RegKey> ProductKeys() {
     std::vector<RegKey> keys = {
         {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Open\\command"},
