@@ -118,16 +118,8 @@ void PrintStandinLog(const std::string& log) {
 
 // Ends the stand-in product that an install started.
 void CloseProduct() {
-    DWORD start = GetTickCount();
-    while (!FindWindowA("KR_Editor", nullptr) && GetTickCount() - start < kWaitMs)
-        Sleep(50);
-    for (int i = 0; i < 5; i++) {
-        HWND w = FindWindowA("KR_Editor", nullptr);
-        if (!w)
-            break;
-        PostMessageA(w, WM_CLOSE, 1, 0);
-        WaitGone(w, 5000);
-    }
+    WaitStandin();
+    CloseStandins();
 }
 
 void PrintBox(const Box& box) {

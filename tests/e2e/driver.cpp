@@ -328,6 +328,26 @@ Box WaitMessageBox(const Process& p, HWND dialog, DWORD ms) {
     return box;
 }
 
+bool WaitStandin() {
+    DWORD start = GetTickCount();
+    while (!FindWindowA("KR_Editor", nullptr)) {
+        if (GetTickCount() - start > kWaitMs)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+void CloseStandins() {
+    for (int i = 0; i < 10; i++) {
+        HWND w = FindWindowA("KR_Editor", nullptr);
+        if (!w)
+            break;
+        PostMessageA(w, WM_CLOSE, 1, 0);
+        WaitGone(w, 5000);
+    }
+}
+
 std::vector<std::string> StandinLog(const std::string& logPath) {
     std::vector<std::string> lines;
     std::string all = ReadFile(logPath);

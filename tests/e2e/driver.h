@@ -108,6 +108,11 @@ struct Box {
 // Waits for a message box of the process other than `dialog`.
 Box WaitMessageBox(const Process& p, HWND dialog, DWORD ms = kWaitMs);
 
+// Waits for the stand-in product's window (it is started without waiting).
+bool WaitStandin();
+// Ends every stand-in product window left running.
+void CloseStandins();
+
 // The key under HKEY_CURRENT_USER whose value "Log" names the stand-ins'
 // log file (product/standin.h).
 inline const char kStandInKey[] = "Software\\Kestrune stand-ins";

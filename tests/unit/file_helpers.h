@@ -1,13 +1,17 @@
-// Helpers of the unit tests that work on files, shell dialogs and the
-// shipped setup.exe (those not inline are defined in files_test.cpp). The
-// ones the end-to-end tests use too come from kr_test.h.
+// Helpers the unit tests share: files, shell dialogs, the shipped setup.exe,
+// the registration's clean-up and a plain edit control (those not inline
+// are defined in files_test.cpp). The ones the end-to-end tests use too
+// come from kr_test.h.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <string>
 
 #include "kr_test.h"
+#include "state.h"
 #include "str_text.h"
 
 namespace kr_files_test {
@@ -39,4 +43,39 @@ inline HMODULE ShippedSetup() {
                        LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     return module;
 }
+
+// A case of the product's registration. The prefix is the tests' own: what
+// an install writes (and another program's help file) is removed before and
+// after the case, parents that Wine's prefix already has are left alone;
+// DestDir is put back.
+class RegistrationCase : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        savedDest_.Assign(DestDir);
+        Clean();
+    }
+    void TearDown() override {
+        Clean();
+        DestDir.Assign(savedDest_);
+    }
+    static void Clean() {
+        ForgetInstall();
+        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kHelpKey, "other.hlp");
+    }
+    Str savedDest_;
+};
+
+// A plain edit control with the largest text limit, no dialog: nothing
+// modal, nothing to answer.
+class EditControlCase : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        edit_ = CreateWindowExA(0, "EDIT", "", WS_POPUP | ES_AUTOHSCROLL, 0, 0, 200, 20, nullptr,
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(edit_, nullptr);
+        SendMessageA(edit_, EM_SETLIMITTEXT, 0, 0);
+    }
+    void TearDown() override { DestroyWindow(edit_); }
+    HWND edit_ = nullptr;
+};
 } // namespace kr_files_test

@@ -15,8 +15,9 @@
 #include "paths.h"
 #include "process.h"
 #include "registry.h"
-#include "str_text.h"
 #include "wintext.h"
+
+#include "file_helpers.h"
 
 namespace {
 
@@ -356,18 +357,7 @@ TEST_F(LongRegistry, FirstReadBoundaryWithKeptBuffers) {
     }
 }
 
-// A plain edit control, no dialog: nothing modal, nothing to answer.
-class LongWindowText : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        edit_ = CreateWindowExA(0, "EDIT", "", WS_POPUP | ES_AUTOHSCROLL, 0, 0, 200, 20, nullptr,
-                                nullptr, GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(edit_, nullptr);
-        SendMessageA(edit_, EM_SETLIMITTEXT, 0, 0); // the largest limit
-    }
-    void TearDown() override { DestroyWindow(edit_); }
-    HWND edit_ = nullptr;
-};
+class LongWindowText : public kr_files_test::EditControlCase {};
 
 TEST_F(LongWindowText, AnyLengthArrivesWhole) {
     const size_t lengths[] = {259, 260, 261, 29999, 30000, 30001, 70000};

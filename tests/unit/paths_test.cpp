@@ -272,18 +272,7 @@ TEST(DirPart, CutsPathToFolder) {
     EXPECT_EQ(out.len, 0);
 }
 
-// A plain edit control, no dialog: nothing modal, nothing to answer.
-class WindowText : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        edit_ = CreateWindowExA(0, "EDIT", "", WS_POPUP | ES_AUTOHSCROLL, 0, 0, 200, 20, nullptr,
-                                nullptr, GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(edit_, nullptr);
-        SendMessageA(edit_, EM_SETLIMITTEXT, 0, 0); // the largest limit
-    }
-    void TearDown() override { DestroyWindow(edit_); }
-    HWND edit_ = nullptr;
-};
+class WindowText : public EditControlCase {};
 
 TEST_F(WindowText, ReadsShortLongAndEmptyText) {
     std::string longText;

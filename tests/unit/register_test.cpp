@@ -19,9 +19,9 @@
 #include "state.h"
 #include "uninstall.h"
 
-#include "kr_test.h"
+#include "file_helpers.h"
 
-using namespace kr_test;
+using namespace kr_files_test;
 
 namespace {
 
@@ -66,19 +66,8 @@ std::vector<RegKey> TouchedKeys() {
     return keys;
 }
 
-class Registration : public ::testing::Test {
+class Registration : public RegistrationCase {
   protected:
-    void SetUp() override {
-        savedDest_.Assign(DestDir);
-        Clean();
-    }
-    void TearDown() override {
-        Clean();
-        DestDir.Assign(savedDest_);
-    }
-    // The prefix is the test's own: what the registration writes is removed
-    // outright, parents that Wine's prefix already has are left alone.
-    static void Clean() { ForgetInstall(); }
     static void Register(const char* dir) {
         DestDir.Assign(dir);
         RegisterProduct();
@@ -93,7 +82,6 @@ class Registration : public ::testing::Test {
             EXPECT_EQ(data, e.type == REG_SZ ? e.data + '\0' : e.data);
         }
     }
-    Str savedDest_;
 };
 
 TEST_F(Registration, WritesEveryValue) {

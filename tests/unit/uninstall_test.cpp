@@ -17,9 +17,9 @@
 #include "state.h"
 #include "uninstall.h"
 
-#include "kr_test.h"
+#include "file_helpers.h"
 
-using namespace kr_test;
+using namespace kr_files_test;
 
 namespace {
 
@@ -51,27 +51,14 @@ void Write(HKEY root, const std::string& key, const char* name, const char* text
     RegCloseKey(h);
 }
 
-class UnregisterProduct : public ::testing::Test {
+class UnregisterProduct : public RegistrationCase {
   protected:
-    void SetUp() override {
-        savedDest_.Assign(DestDir);
-        Clean();
-    }
-    void TearDown() override {
-        Clean();
-        DestDir.Assign(savedDest_);
-    }
-    static void Clean() {
-        ForgetInstall();
-        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kHelpKey, "other.hlp");
-    }
     static void Register() {
         DestDir.Assign("C:\\Program Files\\Kestrune 2\\");
         RegisterProduct();
         for (const RegKey& k : ProductKeys())
             ASSERT_TRUE(KeyExists(k)) << k.path;
     }
-    Str savedDest_;
 };
 
 TEST_F(UnregisterProduct, RemovesEveryRegisteredEntryAndLeavesTheParents) {
