@@ -66,47 +66,19 @@ void PrintDialog(HWND dialog) {
 const char kDemoRoot[] = "C:\\kr-demo";
 const char kDest[] = "C:\\kr-demo\\Kestrune 2";
 
-const char* const kEvents[] = {"KRCompileError", "KRRunError", "KRmes",    "KRinp",
-                               "KRlist",         "KRTSmenu",   "KRTSmenu2"};
-
-// The registry entries an install makes: key, value ("" the default).
-struct Entry {
-    HKEY root;
-    const char* rootName;
-    std::string key;
-    const char* value;
-};
-
-std::vector<Entry> ProductEntries() {
-    const char* kUninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KR2";
-    std::vector<Entry> e = {
-        {HKEY_LOCAL_MACHINE, "HKLM", "Software\\Microsoft\\Windows\\Help", "kr2help.hlp"},
-        {HKEY_LOCAL_MACHINE, "HKLM", kUninstall, "DisplayName"},
-        {HKEY_LOCAL_MACHINE, "HKLM", kUninstall, "UninstallString"},
-        {HKEY_LOCAL_MACHINE, "HKLM", kUninstall, "DisplayIcon"},
-        {HKEY_LOCAL_MACHINE, "HKLM", kUninstall, "DisplayVersion"},
-        {HKEY_LOCAL_MACHINE, "HKLM", kUninstall, "Publisher"},
-        {HKEY_LOCAL_MACHINE, "HKLM", kUninstall, "InstallLocation"},
-        {HKEY_LOCAL_MACHINE, "HKLM", kUninstall, "EstimatedSize"},
-        {HKEY_LOCAL_MACHINE, "HKLM", kUninstall, "NoModify"},
-        {HKEY_LOCAL_MACHINE, "HKLM", kUninstall, "NoRepair"},
-        {HKEY_CLASSES_ROOT, "HKCR", ".krl", ""},
-        {HKEY_CLASSES_ROOT, "HKCR", "krlfile", ""},
-        {HKEY_CLASSES_ROOT, "HKCR", "krlfile\\DefaultIcon", ""},
-        {HKEY_CLASSES_ROOT, "HKCR", "krlfile\\Shell", ""},
-        {HKEY_CLASSES_ROOT, "HKCR", "krlfile\\Shell\\Open\\command", ""},
-        {HKEY_CLASSES_ROOT, "HKCR", "krlfile\\Shell\\Import\\command", ""},
-        {HKEY_CURRENT_USER, "HKCU", "AppEvents\\Schemes\\Apps\\Kestrune", ""},
-    };
-    for (const char* event : kEvents)
-        e.push_back(
-            {HKEY_CURRENT_USER, "HKCU", std::string("AppEvents\\EventLabels\\") + event, ""});
-    e.push_back({HKEY_CURRENT_USER, "HKCU", "Software\\Tovak\\KR2\\settings", "instdir"});
-    return e;
+// The registry values an install makes (those of the tests' expectation,
+// and the uninstall entry's EstimatedSize), and how they are named here.
+std::vector<RegValue> ProductEntries() {
+    std::vector<RegValue> v = ProductValues("", "");
+    v.push_back({HKEY_LOCAL_MACHINE, kUninstallEntryKey, "EstimatedSize", "", REG_DWORD});
+    return v;
 }
 
-std::string EntryName(const Entry& e) {
-    return std::string(e.rootName) + "\\" + e.key + " : " + (*e.value ? e.value : "(default)");
+std::string EntryName(const RegValue& e) {
+    const char* root = e.root == HKEY_LOCAL_MACHINE  ? "HKLM"
+                       : e.root == HKEY_CLASSES_ROOT ? "HKCR"
+                                                     : "HKCU";
+    return std::string(root) + "\\" + e.key + " : " + (e.name.empty() ? "(default)" : e.name);
 }
 
 std::string MenuFolder() {
@@ -146,16 +118,8 @@ void PrintStandinLog(const std::string& log) {
 
 // Ends the stand-in product that an install started.
 void CloseProduct() {
-    DWORD start = GetTickCount();
-    while (!FindWindowA("KR_Editor", nullptr) && GetTickCount() - start < kWaitMs)
-        Sleep(50);
-    for (int i = 0; i < 5; i++) {
-        HWND w = FindWindowA("KR_Editor", nullptr);
-        if (!w)
-            break;
-        PostMessageA(w, WM_CLOSE, 1, 0);
-        WaitGone(w, 5000);
-    }
+    WaitStandin();
+    CloseStandins();
 }
 
 void PrintBox(const Box& box) {
@@ -335,10 +299,10 @@ int main(int argc, char** argv) {
     printf("Installed files:\n");
     PrintFiles(kDest, "  ");
     printf("Registry values written:\n");
-    for (const Entry& e : ProductEntries()) {
+    for (const RegValue& e : ProductEntries()) {
         std::string v;
         DWORD type = 0;
-        if (RegRead(e.root, e.key, e.value, &v, &type) && type == REG_DWORD && v.size() == 4)
+        if (RegRead(e.root, e.key, e.name, &v, &type) && type == REG_DWORD && v.size() == 4)
             printf("  %s = %lu (REG_DWORD)\n", EntryName(e).c_str(),
                    static_cast<unsigned long>(*reinterpret_cast<const DWORD*>(v.data())));
         else if (type != 0)
@@ -346,8 +310,8 @@ int main(int argc, char** argv) {
         else
             printf("  %s is missing\n", EntryName(e).c_str());
     }
-    for (const char* event : kEvents) {
-        std::string key = std::string("AppEvents\\Schemes\\Apps\\Kestrune\\") + event;
+    for (const Sound& event : kSounds) {
+        std::string key = SchemeKey(event);
         printf("  HKCU\\%s (key) %s\n", key.c_str(),
                RegKeyExists(HKEY_CURRENT_USER, key) ? "created" : "is missing");
     }
@@ -415,11 +379,11 @@ int main(int argc, char** argv) {
     }
     printf("  setup.exe ended with exit code %lu\n", code);
     printf("Registry entries:\n");
-    for (const Entry& e : ProductEntries()) {
+    for (const RegValue& e : ProductEntries()) {
         printf("  %s %s\n", EntryName(e).c_str(),
-               RegRead(e.root, e.key, e.value, nullptr) ? "is still there" : "removed");
+               RegRead(e.root, e.key, e.name, nullptr) ? "is still there" : "removed");
     }
-    for (const char* key : {"Software\\Tovak\\KR2", "Software\\Tovak"}) {
+    for (const char* key : {kProductKey, "Software\\Tovak"}) {
         printf("  HKCU\\%s (key) %s\n", key,
                RegKeyExists(HKEY_CURRENT_USER, key) ? "is still there" : "removed");
     }

@@ -71,9 +71,7 @@ TEST_F(RegisteredCommand, OpenAndImportRunTheInstalledProduct) {
 
 TEST_F(RegisteredCommand, TheUninstallEntryRunsTheInstalledSetup) {
     std::string uninstall;
-    ASSERT_TRUE(RegRead(HKEY_LOCAL_MACHINE,
-                        "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KR2",
-                        "UninstallString", &uninstall));
+    ASSERT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallEntryKey, "UninstallString", &uninstall));
     EXPECT_EQ(uninstall, std::string("\"") + kDest + "\\setup.exe\" uninstall");
     StartCommand(uninstall, "");
     // The installed setup.exe shows its uninstall dialog; cancel it.

@@ -4,13 +4,6 @@
 namespace e2e {
 namespace {
 
-const char kNotice[] =
-    "INFORMATION FOR KR VERSION 1.x USERS\r\nIn this version is changed KR macro file format and "
-    "many macro commands. Setup program installs new macro file and does not convert old one, nor "
-    "import it. About how to do it, read Help.\r\nSetup program does not uninstall previous "
-    "version. You can uninstall KR 1.x, but do not delete \"List.ini\" and macro files in \"m\" "
-    "subfolder. This version may be installed in the same or other folder.";
-
 const char kProgramFilesKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
 
 class InstallDialog : public SetupCase {};
@@ -50,7 +43,7 @@ TEST_F(InstallDialog, ProposesTheProgramFilesFolderWithoutAnEarlierInstall) {
 }
 
 TEST_F(InstallDialog, ProposesTheFolderOfTheEarlierInstall) {
-    RegWrite(HKEY_CURRENT_USER, "Software\\Tovak\\KR2\\settings", "instdir", "D:\\Tools\\KR 2");
+    RegWrite(HKEY_CURRENT_USER, kProductSettingsKey, "instdir", "D:\\Tools\\KR 2");
     HWND dialog = StartSetup("", "Install Kestrune");
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(ItemText(dialog, IDC_DESTDIR), "D:\\Tools\\KR 2");

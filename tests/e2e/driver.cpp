@@ -1,20 +1,11 @@
 #include "driver.h"
 
-#include <objbase.h>
-#include <shlobj.h>
-#include <shobjidl.h>
-
 #include <stdio.h>
 #include <stdlib.h>
 
 namespace e2e {
 
 namespace {
-
-std::string Env(const char* name) {
-    const char* v = getenv(name);
-    return v ? v : "";
-}
 
 struct FindContext {
     DWORD pid;
@@ -52,38 +43,6 @@ BOOL CALLBACK CollectChildren(HWND w, LPARAM lp) {
 
 } // namespace
 
-std::wstring Wide(const std::string& utf8) {
-    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    if (n)
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &w[0], n);
-    return w;
-}
-
-std::string Utf8(const wchar_t* text, int units) {
-    if (units < 0)
-        units = lstrlenW(text);
-    int n = WideCharToMultiByte(CP_UTF8, 0, text, units, nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(n), '\0');
-    if (n)
-        WideCharToMultiByte(CP_UTF8, 0, text, units, &s[0], n, nullptr, nullptr);
-    return s;
-}
-
-std::string WinPath(const std::string& unixPath) {
-    std::string w = "Z:" + unixPath;
-    for (char& c : w)
-        if (c == '/')
-            c = '\\';
-    while (w.size() > 3 && w.back() == '\\')
-        w.pop_back();
-    return w;
-}
-
-std::string DistDir() {
-    return WinPath(Env("KR_DIST"));
-}
-
 std::string ProductBuildDir() {
     return WinPath(Env("KR_BUILD")) + "\\product";
 }
@@ -120,43 +79,6 @@ void WriteFile(const std::string& path, const std::string& content) {
     DWORD put;
     ::WriteFile(f, content.data(), static_cast<DWORD>(content.size()), &put, nullptr);
     CloseHandle(f);
-}
-
-void RemoveTree(const std::string& path) {
-    std::wstring w = Wide(path);
-    DWORD a = GetFileAttributesW(w.c_str());
-    if (a == INVALID_FILE_ATTRIBUTES)
-        return;
-    SetFileAttributesW(w.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!(a & FILE_ATTRIBUTE_DIRECTORY)) {
-        DeleteFileW(w.c_str());
-        return;
-    }
-    for (const std::string& name : ListFolder(path))
-        RemoveTree(path + "\\" + name);
-    RemoveDirectoryW(w.c_str());
-}
-
-void MakeFolders(const std::string& path) {
-    for (size_t i = 3; i <= path.size(); i++) {
-        if (i == path.size() || path[i] == '\\')
-            CreateDirectoryW(Wide(path.substr(0, i)).c_str(), nullptr);
-    }
-}
-
-std::vector<std::string> ListFolder(const std::string& path) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW(Wide(path + "\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        std::string n = Utf8(fd.cFileName);
-        if (n != "." && n != "..")
-            names.push_back(n);
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-    return names;
 }
 
 void CopyFolder(const std::string& from, const std::string& to) {
@@ -229,30 +151,6 @@ void RegWrite(HKEY root, const std::string& key, const std::string& value,
     RegCloseKey(k);
 }
 
-void DeleteRegTree(HKEY root, const std::string& key) {
-    ::RegDeleteTreeW(root, Wide(key).c_str());
-    ::RegDeleteKeyW(root, Wide(key).c_str());
-}
-
-void ForgetInstall() {
-    DeleteRegTree(HKEY_CURRENT_USER, "Software\\Tovak");
-    DeleteRegTree(HKEY_LOCAL_MACHINE,
-                  "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KR2");
-    HKEY k;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\Help", 0, KEY_SET_VALUE,
-                      &k) == ERROR_SUCCESS) {
-        RegDeleteValueA(k, "kr2help.hlp");
-        RegCloseKey(k);
-    }
-    DeleteRegTree(HKEY_CLASSES_ROOT, ".krl");
-    DeleteRegTree(HKEY_CLASSES_ROOT, "krlfile");
-    DeleteRegTree(HKEY_CURRENT_USER, "AppEvents\\Schemes\\Apps\\Kestrune");
-    static const char* const kEvents[] = {"KRCompileError", "KRRunError", "KRmes",    "KRinp",
-                                          "KRlist",         "KRTSmenu",   "KRTSmenu2"};
-    for (const char* e : kEvents)
-        DeleteRegTree(HKEY_CURRENT_USER, std::string("AppEvents\\EventLabels\\") + e);
-}
-
 static const char kShellFolders[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
@@ -264,42 +162,6 @@ std::string ShellFolder(const char* name) {
 
 void SetShellFolder(const char* name, const std::string& path) {
     RegWrite(HKEY_CURRENT_USER, kShellFolders, name, path);
-}
-
-Link ReadLink(const std::string& path) {
-    static HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    (void)com;
-    Link link;
-    IShellLinkW* sl = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(&sl))))
-        return link;
-    IPersistFile* pf = nullptr;
-    if (SUCCEEDED(sl->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pf)))) {
-        if (SUCCEEDED(pf->Load(Wide(path).c_str(), STGM_READ))) {
-            const int kUnits = 1024;
-            wchar_t buf[kUnits];
-            link.ok = true;
-            if (sl->GetPath(buf, kUnits, nullptr, SLGP_RAWPATH) == S_OK)
-                link.target = Utf8(buf);
-            if (SUCCEEDED(sl->GetArguments(buf, kUnits)))
-                link.arguments = Utf8(buf);
-            if (SUCCEEDED(sl->GetWorkingDirectory(buf, kUnits)))
-                link.workingDir = Utf8(buf);
-            if (SUCCEEDED(sl->GetIconLocation(buf, kUnits, &link.iconIndex)))
-                link.iconFile = Utf8(buf);
-            sl->GetHotkey(&link.hotkey);
-            PIDLIST_ABSOLUTE ids = nullptr;
-            if (SUCCEEDED(sl->GetIDList(&ids)) && ids) {
-                if (SHGetPathFromIDListW(ids, buf))
-                    link.idListTarget = Utf8(buf);
-                CoTaskMemFree(ids);
-            }
-        }
-        pf->Release();
-    }
-    sl->Release();
-    return link;
 }
 
 Process::~Process() {
@@ -464,6 +326,26 @@ Box WaitMessageBox(const Process& p, HWND dialog, DWORD ms) {
         }
     }
     return box;
+}
+
+bool WaitStandin() {
+    DWORD start = GetTickCount();
+    while (!FindWindowA("KR_Editor", nullptr)) {
+        if (GetTickCount() - start > kWaitMs)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+void CloseStandins() {
+    for (int i = 0; i < 10; i++) {
+        HWND w = FindWindowA("KR_Editor", nullptr);
+        if (!w)
+            break;
+        PostMessageA(w, WM_CLOSE, 1, 0);
+        WaitGone(w, 5000);
+    }
 }
 
 std::vector<std::string> StandinLog(const std::string& logPath) {

@@ -8,22 +8,22 @@
 #include <string>
 #include <vector>
 
+#include "kr_test.h"
+
 namespace e2e {
+
+// Texts, keys, the registry clean-up and the file and link helpers that the
+// unit tests use too.
+using namespace kr_test;
 
 // Wall-clock bound of every wait for a window or a process.
 const DWORD kWaitMs = 30000;
 
 // Every text of the driver is UTF-8, and it reaches Windows through the
-// wide ("W") calls: paths, registry data, window texts and links in any
-// script survive whatever the ANSI code page of this program, so what the
-// driver types and reads is what a user types and reads.
-std::wstring Wide(const std::string& utf8);
-std::string Utf8(const wchar_t* text, int units = -1);
+// wide ("W") calls (Wide, Utf8): paths, registry data, window texts and
+// links in any script survive whatever the ANSI code page of this program,
+// so what the driver types and reads is what a user types and reads.
 
-// Windows path of a Unix path (Wine maps "/" as drive Z:).
-std::string WinPath(const std::string& unixPath);
-// The build's distribution folder, as a Windows path ending without "\".
-std::string DistDir();
 // The folder of test programs such as the old-version stand-in.
 std::string ProductBuildDir();
 
@@ -32,11 +32,8 @@ bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
-void RemoveTree(const std::string& path); // no error when missing
-void MakeFolders(const std::string& path);
 // Copies every file of `from` (not recursive) into `to`, creating it.
 void CopyFolder(const std::string& from, const std::string& to);
-std::vector<std::string> ListFolder(const std::string& path);
 
 // A fresh scratch folder C:\kr-e2e\<name> (removed first when present).
 std::string Scratch(const std::string& name);
@@ -49,25 +46,11 @@ bool RegRead(HKEY root, const std::string& key, const std::string& value, std::s
              DWORD* type = nullptr, DWORD* size = nullptr);
 bool RegKeyExists(HKEY root, const std::string& key);
 void RegWrite(HKEY root, const std::string& key, const std::string& value, const std::string& data);
-void DeleteRegTree(HKEY root, const std::string& key);
-// Removes every registry entry an install writes (before and after a case).
-void ForgetInstall();
 
 // Explorer's shell folders as the program reads them, and points one at
 // another folder.
 std::string ShellFolder(const char* name);
 void SetShellFolder(const char* name, const std::string& path);
-
-// A shell link read back through IShellLinkW.
-// `target` is the link's path text; `idListTarget` the path its item ID
-// list names, whose names are UTF-16.
-struct Link {
-    bool ok = false;
-    std::string target, idListTarget, arguments, workingDir, iconFile;
-    int iconIndex = 0;
-    WORD hotkey = 0;
-};
-Link ReadLink(const std::string& path);
 
 // A started program.
 class Process {
@@ -124,6 +107,11 @@ struct Box {
 };
 // Waits for a message box of the process other than `dialog`.
 Box WaitMessageBox(const Process& p, HWND dialog, DWORD ms = kWaitMs);
+
+// Waits for the stand-in product's window (it is started without waiting).
+bool WaitStandin();
+// Ends every stand-in product window left running.
+void CloseStandins();
 
 // The key under HKEY_CURRENT_USER whose value "Log" names the stand-ins'
 // log file (product/standin.h).

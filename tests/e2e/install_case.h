@@ -40,10 +40,6 @@ inline const char* const kPlanFiles[] = {
     "List.krl",        "wininet.tlb",  "kr2help.hlp",  "pcrepattern.html",
 };
 
-inline const char kSettingsKey[] = "Software\\Tovak\\KR2\\settings";
-inline const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KR2";
-inline const char kHelpKey[] = "Software\\Microsoft\\Windows\\Help";
-
 inline const char kRetryText[] =
     "Please retry. If you are installing from WinZip, try to close it, or just restore minimized "
     "window. If error will appear again, then delete KR shortcut in StartUp folder and restart "
@@ -192,13 +188,13 @@ class InstallCase : public SetupCase {
     // The install's registry values name `dest` (as the folder text).
     static void ExpectRegistered(const std::string& dest) {
         std::string v;
-        EXPECT_TRUE(RegRead(HKEY_CURRENT_USER, kSettingsKey, "instdir", &v));
+        EXPECT_TRUE(RegRead(HKEY_CURRENT_USER, kProductSettingsKey, "instdir", &v));
         EXPECT_EQ(v, dest);
         v.clear();
         EXPECT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kHelpKey, "kr2help.hlp", &v));
         EXPECT_EQ(v, dest);
         v.clear();
-        EXPECT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", &v));
+        EXPECT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallEntryKey, "UninstallString", &v));
         EXPECT_EQ(v, "\"" + dest + "\\setup.exe\" uninstall");
         v.clear();
         EXPECT_TRUE(RegRead(HKEY_CLASSES_ROOT, "krlfile\\DefaultIcon", "", &v));
@@ -212,15 +208,15 @@ class InstallCase : public SetupCase {
         v.clear();
         EXPECT_TRUE(RegRead(HKEY_CLASSES_ROOT, ".krl", "", &v));
         EXPECT_EQ(v, "krlfile");
-        EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, "AppEvents\\Schemes\\Apps\\Kestrune\\KRmes"));
+        EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, kSchemeKey + std::string("\\KRmes")));
     }
     static void ExpectNotRegistered() {
-        EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kSettingsKey));
-        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+        EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kProductSettingsKey));
+        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallEntryKey));
         EXPECT_FALSE(RegRead(HKEY_LOCAL_MACHINE, kHelpKey, "kr2help.hlp", nullptr));
         EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, ".krl"));
         EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, "krlfile"));
-        EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, "AppEvents\\Schemes\\Apps\\Kestrune"));
+        EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kSchemeKey));
     }
 
     // A link names its target twice: by its item ID list, whose names are

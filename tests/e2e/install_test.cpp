@@ -61,11 +61,11 @@ TEST_F(Install, DefaultInstallPutsEverythingInPlaceAndStartsTheProduct) {
 
     // Registry: the folder and the uninstall entry.
     std::string v;
-    ASSERT_TRUE(RegRead(HKEY_CURRENT_USER, "Software\\Tovak\\KR2\\settings", "instdir", &v));
+    ASSERT_TRUE(RegRead(HKEY_CURRENT_USER, kProductSettingsKey, "instdir", &v));
     EXPECT_EQ(v, dest);
-    ASSERT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName", &v));
+    ASSERT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallEntryKey, "DisplayName", &v));
     EXPECT_EQ(v, "Kestrune 2");
-    ASSERT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", &v));
+    ASSERT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallEntryKey, "UninstallString", &v));
     EXPECT_EQ(v, "\"" + dest + "\\setup.exe\" uninstall");
     ASSERT_TRUE(RegRead(HKEY_CLASSES_ROOT, ".krl", "", &v));
     EXPECT_EQ(v, "krlfile");
@@ -76,7 +76,7 @@ TEST_F(Install, DefaultInstallPutsEverythingInPlaceAndStartsTheProduct) {
         DWORD type = 0;
         // The icon: a file of the installed folder, holding an icon at the
         // index named after the comma.
-        ASSERT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayIcon", &v, &type));
+        ASSERT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallEntryKey, "DisplayIcon", &v, &type));
         EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
         size_t comma = v.rfind(',');
         ASSERT_NE(comma, std::string::npos) << v;
@@ -97,11 +97,12 @@ TEST_F(Install, DefaultInstallPutsEverythingInPlaceAndStartsTheProduct) {
             {"Publisher", "Tovak"},
         };
         for (const auto& t : kTexts) {
-            ASSERT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallKey, t.name, &v, &type)) << t.name;
+            ASSERT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallEntryKey, t.name, &v, &type))
+                << t.name;
             EXPECT_EQ(type, static_cast<DWORD>(REG_SZ)) << t.name;
             EXPECT_EQ(v, t.text);
         }
-        ASSERT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation", &v, &type));
+        ASSERT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallEntryKey, "InstallLocation", &v, &type));
         EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
         EXPECT_EQ(Trimmed(v), dest);
 
@@ -126,7 +127,7 @@ TEST_F(Install, DefaultInstallPutsEverythingInPlaceAndStartsTheProduct) {
         };
         for (const auto& n : kNumbers) {
             DWORD size = 0;
-            ASSERT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallKey, n.name, &v, &type, &size))
+            ASSERT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallEntryKey, n.name, &v, &type, &size))
                 << n.name;
             EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD)) << n.name;
             ASSERT_EQ(size, 4u) << n.name;

@@ -57,28 +57,6 @@ class SetupCase : public ::testing::Test {
         }
     }
 
-    // Ends every stand-in product window left running.
-    static void CloseStandins() {
-        for (int i = 0; i < 10; i++) {
-            HWND w = FindWindowA("KR_Editor", nullptr);
-            if (!w)
-                break;
-            PostMessageA(w, WM_CLOSE, 1, 0);
-            WaitGone(w, 5000);
-        }
-    }
-
-    // Waits for the stand-in product's window (it is started without waiting).
-    static bool WaitStandin() {
-        DWORD start = GetTickCount();
-        while (!FindWindowA("KR_Editor", nullptr)) {
-            if (GetTickCount() - start > kWaitMs)
-                return false;
-            Sleep(20);
-        }
-        return true;
-    }
-
     // The stand-in's log once it holds at least `lines` lines (bounded wait).
     std::vector<std::string> WaitStandinLog(size_t lines) const {
         DWORD start = GetTickCount();

@@ -97,7 +97,7 @@ TEST_F(Unattended, InstallsIntoANewFolderWithoutAWindowAndLogsEachStep) {
     ExpectFilesCopied(dest);
     ExpectRegistered(dest);
     std::string quiet;
-    EXPECT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString", &quiet));
+    EXPECT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallEntryKey, "QuietUninstallString", &quiet));
     EXPECT_EQ(quiet, "\"" + dest + "\\setup.exe\" uninstall /S");
     ExpectLinks(dest, false);
     ExpectNotStarted();
@@ -149,7 +149,8 @@ TEST_F(Unattended, TheQuietUninstallRemovesTheLinksOfEitherInstall) {
         ASSERT_GT(files.size(), 15u);
 
         std::string quiet;
-        ASSERT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString", &quiet));
+        ASSERT_TRUE(
+            RegRead(HKEY_LOCAL_MACHINE, kUninstallEntryKey, "QuietUninstallString", &quiet));
         QuietRun uninstall = RunQuiet("", quiet, dist_);
         ExpectQuiet(uninstall, 0);
         ExpectNotRegistered();
@@ -244,12 +245,12 @@ TEST_F(Unattended, EachFailureHasItsExitCodeAndChangesNothingItMustNot) {
 TEST_F(Unattended, AnUpgradeWithoutTheUsersSettingsLandsInTheInstalledFolder) {
     std::string dest = Dest("first");
     ASSERT_NO_FATAL_FAILURE(ExpectQuiet(Silent("/S /D=" + dest), 0));
-    DeleteRegTree(HKEY_CURRENT_USER, kSettingsKey);
+    DeleteRegTree(HKEY_CURRENT_USER, kProductSettingsKey);
     RemoveLinks();
     ExpectQuiet(Silent("/S /NOSTARTMENU /NOSTARTUP"), 0);
     ExpectRegistered(dest);
     std::string location;
-    EXPECT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation", &location));
+    EXPECT_TRUE(RegRead(HKEY_LOCAL_MACHINE, kUninstallEntryKey, "InstallLocation", &location));
     EXPECT_EQ(location, dest + "\\");
     EXPECT_FALSE(FolderExists("C:\\Program Files\\Kestrune 2"));
     ExpectNoLinks();

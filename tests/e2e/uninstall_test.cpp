@@ -16,45 +16,6 @@ namespace {
 const char kQuestion[] =
     "Can't delete KR folder. You should delete it manually.\r\nOpen KR folder in Explorer?";
 const char kQuestionCaption[] = "Delete KR files";
-const char kEvents[][16] = {"KRCompileError", "KRRunError", "KRmes",    "KRinp",
-                            "KRlist",         "KRTSmenu",   "KRTSmenu2"};
-const char kSchemeApp[] = "AppEvents\\Schemes\\Apps\\Kestrune";
-const char kHelp[] = "Software\\Microsoft\\Windows\\Help";
-const char kProduct[] = "Software\\Tovak\\KR2";
-
-struct Key {
-    HKEY root;
-    std::string path;
-};
-
-// Every key the registration writes, and the two the product adds.
-std::vector<Key> ProductKeys() {
-    std::vector<Key> keys = {
-        {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KR2"},
-        {HKEY_CLASSES_ROOT, ".krl"},
-        {HKEY_CLASSES_ROOT, "krlfile"},
-        {HKEY_CLASSES_ROOT, "krlfile\\DefaultIcon"},
-        {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Open\\command"},
-        {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Import\\command"},
-        {HKEY_CURRENT_USER, kSchemeApp},
-        {HKEY_CURRENT_USER, std::string(kProduct) + "\\settings"},
-    };
-    for (const char* event : kEvents) {
-        keys.push_back({HKEY_CURRENT_USER, std::string("AppEvents\\EventLabels\\") + event});
-        keys.push_back({HKEY_CURRENT_USER, std::string(kSchemeApp) + "\\" + event});
-    }
-    return keys;
-}
-
-// Keys around the registration, which stay.
-const Key kParents[] = {
-    {HKEY_LOCAL_MACHINE, kHelp},
-    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
-    {HKEY_CURRENT_USER, "AppEvents\\EventLabels"},
-    {HKEY_CURRENT_USER, "AppEvents\\Schemes\\Apps"},
-    {HKEY_CURRENT_USER, "Software\\Tovak"},
-};
-
 const char* const kMenuLinks[] = {"Kestrune.lnk", "Help.lnk", "Uninstall.lnk"};
 
 // Every entry below `root`: relative path, size and write time, so that a
@@ -109,7 +70,7 @@ class Uninstall : public SetupCase {
         ASSERT_TRUE(WaitStandin());
         if (!keepProduct)
             CloseStandins();
-        for (const Key& k : ProductKeys())
+        for (const RegKey& k : ProductKeys())
             ASSERT_TRUE(RegKeyExists(k.root, k.path)) << k.path;
         for (const char* link : kMenuLinks)
             ASSERT_TRUE(FileExists(Menu() + "\\" + link)) << link;
@@ -172,10 +133,10 @@ class Uninstall : public SetupCase {
     }
 
     static void ExpectUnregistered() {
-        for (const Key& k : ProductKeys())
+        for (const RegKey& k : ProductKeys())
             EXPECT_FALSE(RegKeyExists(k.root, k.path)) << k.path;
-        EXPECT_FALSE(RegRead(HKEY_LOCAL_MACHINE, kHelp, "kr2help.hlp", nullptr));
-        for (const Key& k : kParents)
+        EXPECT_FALSE(RegRead(HKEY_LOCAL_MACHINE, kHelpKey, "kr2help.hlp", nullptr));
+        for (const RegKey& k : kParentKeys)
             EXPECT_TRUE(RegKeyExists(k.root, k.path)) << k.path;
     }
 };
@@ -183,25 +144,25 @@ class Uninstall : public SetupCase {
 TEST_F(Uninstall, RemovesRegistrationAndLinksAndKeepsEveryInstalledFile) {
     ASSERT_NO_FATAL_FAILURE(InstallInto(Dest()));
     // Sounds the user chose and the product's toolbar layout go as well.
-    for (const char* event : kEvents) {
-        std::string scheme = std::string(kSchemeApp) + "\\" + event;
-        RegWrite(HKEY_CURRENT_USER, scheme + "\\.current", "", "C:\\Windows\\Media\\ding.wav");
-        RegWrite(HKEY_CURRENT_USER, scheme + "\\.default", "", "C:\\Windows\\Media\\chord.wav");
+    for (const Sound& e : kSounds) {
+        RegWrite(HKEY_CURRENT_USER, SchemeKey(e) + "\\.current", "",
+                 "C:\\Windows\\Media\\ding.wav");
+        RegWrite(HKEY_CURRENT_USER, SchemeKey(e) + "\\.default", "",
+                 "C:\\Windows\\Media\\chord.wav");
     }
-    RegWrite(HKEY_CURRENT_USER, std::string(kProduct) + "\\toolbars", "main", "1 2 3");
+    RegWrite(HKEY_CURRENT_USER, std::string(kProductKey) + "\\toolbars", "main", "1 2 3");
     std::vector<std::string> before = Tree(Dest());
     ASSERT_GT(before.size(), 15u);
 
     Outcome o = UninstallFrom(Dest(), IDNO);
     ExpectQuestion(o);
     ExpectUnregistered();
-    for (const char* event : kEvents) {
-        std::string scheme = std::string(kSchemeApp) + "\\" + event;
-        EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, scheme + "\\.current")) << event;
-        EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, scheme + "\\.default")) << event;
+    for (const Sound& e : kSounds) {
+        EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, SchemeKey(e) + "\\.current")) << e.name;
+        EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, SchemeKey(e) + "\\.default")) << e.name;
     }
-    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, std::string(kProduct) + "\\toolbars"));
-    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kProduct));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, std::string(kProductKey) + "\\toolbars"));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kProductKey));
     EXPECT_EQ(Tree(Dest()), before);
     EXPECT_FALSE(FolderExists(Menu()));
     EXPECT_FALSE(FileExists(StartUpLink()));
@@ -209,14 +170,14 @@ TEST_F(Uninstall, RemovesRegistrationAndLinksAndKeepsEveryInstalledFile) {
 
 TEST_F(Uninstall, ProductKeyWithAnotherSubkeyStays) {
     ASSERT_NO_FATAL_FAILURE(InstallInto(Dest()));
-    RegWrite(HKEY_CURRENT_USER, std::string(kProduct) + "\\toolbars", "main", "1 2 3");
-    RegWrite(HKEY_CURRENT_USER, std::string(kProduct) + "\\macros", "last", "List.krl");
+    RegWrite(HKEY_CURRENT_USER, std::string(kProductKey) + "\\toolbars", "main", "1 2 3");
+    RegWrite(HKEY_CURRENT_USER, std::string(kProductKey) + "\\macros", "last", "List.krl");
     Outcome o = UninstallFrom(Dest(), IDNO);
     ExpectQuestion(o);
     ExpectUnregistered();
-    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, std::string(kProduct) + "\\toolbars"));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, std::string(kProductKey) + "\\toolbars"));
     std::string v;
-    EXPECT_TRUE(RegRead(HKEY_CURRENT_USER, std::string(kProduct) + "\\macros", "last", &v));
+    EXPECT_TRUE(RegRead(HKEY_CURRENT_USER, std::string(kProductKey) + "\\macros", "last", &v));
     EXPECT_EQ(v, "List.krl");
 }
 

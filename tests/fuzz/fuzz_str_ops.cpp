@@ -1,8 +1,8 @@
 // Random sequences of string-buffer operations on three objects (each with
 // its own growth flags), every result compared with the model: content,
-// length, capacity under the growth policy, the bytes the resize primitives
-// leave, both terminator bytes. Sources include the target itself, its own
-// data pointer and texts inside its block.
+// length within the capacity, the bytes the resize primitives keep, both
+// terminator bytes, and the other objects left alone. Sources include the
+// target itself, its own data pointer and texts inside its block.
 #include <stddef.h>
 #include <stdint.h>
 
@@ -47,7 +47,6 @@ int32_t Length(Input& in) {
 struct Text {
     const char* ptr = nullptr;
     std::vector<int16_t> bytes; // up to the first zero
-    bool inside = false;        // in the target's block, not at its data
     std::unique_ptr<char[]> storage;
 };
 
@@ -82,7 +81,6 @@ Text MakeText(Input& in, World& w, int t) {
             int32_t at = in.U16() % (s.len + 1);
             x.ptr = s.data + at;
             x.bytes = fuzz::BlockBytes(s, m, at, -1);
-            x.inside = at > 0;
         }
         break;
     default: {
@@ -104,24 +102,24 @@ std::vector<int16_t> Concatenated(const std::vector<int16_t>& a, const std::vect
     return v;
 }
 
-void ModelAppend(Model& m, const std::vector<int16_t>& add) {
+void ModelAppend(const Str& s, Model& m, const std::vector<int16_t>& add) {
     int32_t old = m.len;
-    m.Grow(old + static_cast<int32_t>(add.size()), Move::Keep);
+    m.Grow(s, old + static_cast<int32_t>(add.size()), Move::Keep);
     m.Put(old, add);
 }
 
 // In front: a fresh block gets the new bytes and then the old text; a block
 // that stays has its text moved right together with its terminator.
-void ModelPrepend(Model& m, const std::vector<int16_t>& add) {
+void ModelPrepend(const Str& s, Model& m, const std::vector<int16_t>& add) {
     int32_t n = static_cast<int32_t>(add.size());
     if (!m.buffered) {
-        m.Grow(n, Move::Discard);
+        m.Grow(s, n, Move::Discard);
         m.Put(0, add);
         return;
     }
     int32_t oldLen = m.len;
     std::vector<int16_t> old = m.Span(0, oldLen + 1);
-    if (m.Grow(oldLen + n, Move::KeepOld)) {
+    if (m.Grow(s, oldLen + n, Move::KeepOld)) {
         old.pop_back();
         m.Put(0, add);
         m.Put(n, old);
@@ -131,39 +129,31 @@ void ModelPrepend(Model& m, const std::vector<int16_t>& add) {
     }
 }
 
-void ModelAssign(Model& m, const std::vector<int16_t>& bytes) {
-    m.Grow(static_cast<int32_t>(bytes.size()), Move::Discard);
+void ModelAssign(const Str& s, Model& m, const std::vector<int16_t>& bytes) {
+    m.Grow(s, static_cast<int32_t>(bytes.size()), Move::Discard);
     m.Put(0, bytes);
 }
 
-void ModelSetLength(const Str& s, Model& m, int32_t n, bool keepCapacity) {
-    if (m.cap == 0)
-        return;
-    if (n < 0) {
+// SetLength on s and its model: to the first zero byte within cap + 1 when n
+// < 0 (adopted before the call changes bytes), cut to cap.
+void SetLength(Str& s, Model& m, int32_t n, bool keepCapacity) {
+    int32_t want = n;
+    if (m.cap > 0 && n < 0) {
         m.Adopt(s, 0, m.cap + 1);
-        n = 0;
-        while (n <= m.cap && m.block[static_cast<size_t>(n)] != 0)
-            n++;
-        if (n > m.cap) {
-            m.Terminate(m.cap);
-            return;
-        }
+        for (want = 0; want <= m.cap && m.block[static_cast<size_t>(want)] != 0;)
+            want++;
     }
-    if (n > m.cap)
-        n = m.cap;
-    if (!(m.flags & Str::KeepCapacity) && !keepCapacity && n < m.cap)
-        m.Grow(n, Move::Keep);
-    else
-        m.Terminate(n);
+    s.SetLength(n, keepCapacity);
+    if (m.cap > 0)
+        m.Grow(s, want < m.cap ? want : m.cap, Move::Keep);
 }
 
 char Fold(int16_t c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : static_cast<char>(c);
 }
 
-// Runs one operation on object t; false when the capacity it leaves is the
-// implementation's own choice (then only the content is checked).
-bool Step(Input& in, World& w, int t) {
+// Runs one operation on object t.
+void Step(Input& in, World& w, int t) {
     Str& s = *w.s[t];
     Model& m = w.m[t];
     int o = in.U8() % kObjects; // a second object, possibly t itself
@@ -174,15 +164,15 @@ bool Step(Input& in, World& w, int t) {
         fuzz::CurrentOp = "Resize";
         int32_t n = Length(in);
         s.Resize(n);
-        m.Grow(n, Move::Keep);
-        return true;
+        m.Grow(s, n, Move::Keep);
+        return;
     }
     case 1: {
         fuzz::CurrentOp = "ResizeDiscard";
         int32_t n = Length(in);
         s.ResizeDiscard(n);
-        m.Grow(n, Move::Discard);
-        return true;
+        m.Grow(s, n, Move::Discard);
+        return;
     }
     case 2: {
         fuzz::CurrentOp = "ResizeKeepOld";
@@ -191,19 +181,17 @@ bool Step(Input& in, World& w, int t) {
         char* old = s.data;
         Model before = m;
         bool got = s.ResizeKeepOld(n, noTerminator);
-        bool want = m.Grow(n, Move::KeepOld, !noTerminator);
-        FUZZ_CHECK(got == want);
+        // True exactly when the block is new: the caller frees the old one.
+        bool replaced = m.Grow(s, n, Move::KeepOld, !noTerminator);
+        FUZZ_CHECK(got == replaced);
         if (got && old) {
             // The caller's old block is untouched until the caller frees it.
-            FUZZ_CHECK(s.data != old);
             for (int32_t i = 0; i < before.cap + 3; i++) {
                 int16_t b = before.block[static_cast<size_t>(i)];
                 FUZZ_CHECK(b == kUnknown || static_cast<uint8_t>(old[i]) == b);
             }
             free(old);
         }
-        if (!got)
-            FUZZ_CHECK(s.data == old);
         if (noTerminator) {
             // As a caller would: fill the length, then terminate.
             std::string fill = in.Bytes(static_cast<size_t>(n));
@@ -212,7 +200,7 @@ bool Step(Input& in, World& w, int t) {
             m.Put(0, fuzz::Known(fill));
             m.block[static_cast<size_t>(n)] = 0;
         }
-        return true;
+        return;
     }
     case 3: {
         fuzz::CurrentOp = "GetBuffer";
@@ -222,31 +210,28 @@ bool Step(Input& in, World& w, int t) {
         char* got = s.GetBuffer(n, mode);
         FUZZ_CHECK(got == s.data);
         if (n < 0) {
-            if (m.buffered) {
-                m.block.resize(static_cast<size_t>(m.len) + 3, kUnknown);
-                m.cap = m.len;
-                m.Terminate(m.len);
-            }
+            if (m.buffered)
+                m.Grow(s, m.len, Move::Keep);
         } else if (mode & Str::KeepContent) {
             int32_t old = m.len;
-            m.Grow(n, Move::Keep);
+            m.Grow(s, n, Move::Keep);
             if (!(mode & Str::SizeAsLength) && n > old)
                 m.Terminate(old);
         } else {
-            m.Grow(n, Move::Discard);
+            m.Grow(s, n, Move::Discard);
             m.block[0] = 0;
             m.block[1] = 0;
             if (!(mode & Str::SizeAsLength))
                 m.len = 0;
         }
-        return true;
+        return;
     }
     case 4: {
         // A platform call fills the buffer, possibly to one byte past cap
         // without a zero, and the length is set from its count.
         fuzz::CurrentOp = "fill and SetLength";
         if (!s.data || s.cap == 0)
-            return true;
+            return;
         size_t k = in.U16() % (static_cast<size_t>(s.cap) + 2);
         std::string fill = in.Bytes(k);
         memcpy(s.data, fill.data(), k);
@@ -256,18 +241,14 @@ bool Step(Input& in, World& w, int t) {
             m.block[k] = 0;
         }
         uint8_t b = in.U8();
-        int32_t n = (b & 1) ? -1 : in.U16() % (s.cap + 50);
-        ModelSetLength(s, m, n, b & 2); // adopts before the call changes bytes
-        s.SetLength(n, b & 2);
-        return true;
+        SetLength(s, m, (b & 1) ? -1 : in.U16() % (s.cap + 50), b & 2);
+        return;
     }
     case 5: {
         fuzz::CurrentOp = "SetLength";
         uint8_t b = in.U8();
-        int32_t n = (b & 1) ? -1 - b % 5 : in.U16() % (s.cap + 50);
-        ModelSetLength(s, m, n, b & 2); // adopts before the call changes bytes
-        s.SetLength(n, b & 2);
-        return true;
+        SetLength(s, m, (b & 1) ? -1 - b % 5 : in.U16() % (s.cap + 50), b & 2);
+        return;
     }
     case 6: {
         fuzz::CurrentOp = "Assign(Str)";
@@ -275,12 +256,12 @@ bool Step(Input& in, World& w, int t) {
         bool buffered = sm.buffered;
         s.Assign(src);
         if (o == t)
-            return true;
+            return;
         if (!buffered)
             m.Release();
         else
-            ModelAssign(m, bytes);
-        return true;
+            ModelAssign(s, m, bytes);
+        return;
     }
     case 7: {
         fuzz::CurrentOp = "Assign(text)";
@@ -288,44 +269,44 @@ bool Step(Input& in, World& w, int t) {
         bool same = x.ptr && x.ptr == s.data;
         s.Assign(x.ptr);
         if (same)
-            return true;
+            return;
         if (!x.ptr)
             m.Release();
         else
-            ModelAssign(m, x.bytes);
-        return true;
+            ModelAssign(s, m, x.bytes);
+        return;
     }
     case 8: {
         fuzz::CurrentOp = "Append(Str)";
         std::vector<int16_t> bytes = sm.buffered ? sm.Span(0, sm.len) : std::vector<int16_t>();
         s.Append(src);
         if (!bytes.empty())
-            ModelAppend(m, bytes);
-        return true;
+            ModelAppend(s, m, bytes);
+        return;
     }
     case 9: {
         fuzz::CurrentOp = "Append(text)";
         Text x = MakeText(in, w, t);
         s.Append(x.ptr);
         if (x.ptr)
-            ModelAppend(m, x.bytes);
-        return true;
+            ModelAppend(s, m, x.bytes);
+        return;
     }
     case 10: {
         fuzz::CurrentOp = "Prepend(Str)";
         std::vector<int16_t> bytes = sm.buffered ? sm.Span(0, sm.len) : std::vector<int16_t>();
         s.Prepend(src);
         if (!bytes.empty())
-            ModelPrepend(m, bytes);
-        return true;
+            ModelPrepend(s, m, bytes);
+        return;
     }
     case 11: {
         fuzz::CurrentOp = "Prepend(text)";
         Text x = MakeText(in, w, t);
         s.Prepend(x.ptr);
         if (x.ptr)
-            ModelPrepend(m, x.bytes);
-        return true;
+            ModelPrepend(s, m, x.bytes);
+        return;
     }
     case 12: {
         fuzz::CurrentOp = "AssignConcat(Str, text)";
@@ -337,21 +318,16 @@ bool Step(Input& in, World& w, int t) {
         s.AssignConcat(src, second.ptr);
         if (targetIsFirst) {
             if (second.ptr)
-                ModelAppend(m, second.bytes);
+                ModelAppend(s, m, second.bytes);
         } else if (targetIsSecond) {
             if (!first.empty())
-                ModelPrepend(m, first);
+                ModelPrepend(s, m, first);
         } else if (!firstBuffered && !second.ptr) {
             m.Release();
         } else {
-            std::vector<int16_t> all = Concatenated(first, second.bytes);
-            if (second.inside) {
-                fuzz::Resync(s, m, all);
-                return false;
-            }
-            ModelAssign(m, all);
+            ModelAssign(s, m, Concatenated(first, second.bytes));
         }
-        return true;
+        return;
     }
     case 13: {
         fuzz::CurrentOp = "AssignConcat(text, text)";
@@ -362,21 +338,16 @@ bool Step(Input& in, World& w, int t) {
         s.AssignConcat(first.ptr, second.ptr);
         if (targetIsFirst) {
             if (second.ptr)
-                ModelAppend(m, second.bytes);
+                ModelAppend(s, m, second.bytes);
         } else if (targetIsSecond) {
             if (first.ptr)
-                ModelPrepend(m, first.bytes);
+                ModelPrepend(s, m, first.bytes);
         } else if (!first.ptr && !second.ptr) {
             m.Release();
         } else {
-            std::vector<int16_t> all = Concatenated(first.bytes, second.bytes);
-            if (first.inside || second.inside) {
-                fuzz::Resync(s, m, all);
-                return false;
-            }
-            ModelAssign(m, all);
+            ModelAssign(s, m, Concatenated(first.bytes, second.bytes));
         }
-        return true;
+        return;
     }
     case 14: {
         fuzz::CurrentOp = "Substring";
@@ -393,22 +364,22 @@ bool Step(Input& in, World& w, int t) {
             count = n - start;
         if (n == 0 || count == 0) {
             if (!append)
-                m.Grow(0, Move::Discard);
-            return true;
+                m.Grow(s, 0, Move::Discard);
+            return;
         }
         std::vector<int16_t> piece = sm.Span(start, count);
         if (o == t) {
             // The piece alone, moved to the front; only data[count] is
             // written (not data[count + 1]).
-            m.Grow(count, Move::KeepOld, false);
+            m.Grow(s, count, Move::KeepOld, false);
             m.Put(0, piece);
             m.block[static_cast<size_t>(count)] = 0;
         } else if (append) {
-            ModelAppend(m, piece);
+            ModelAppend(s, m, piece);
         } else {
-            ModelAssign(m, piece);
+            ModelAssign(s, m, piece);
         }
-        return true;
+        return;
     }
     case 15: {
         fuzz::CurrentOp = "TrimEnd";
@@ -419,13 +390,13 @@ bool Step(Input& in, World& w, int t) {
             m.Adopt(s, 0, m.len);
         s.TrimEnd(ch);
         if (!m.buffered)
-            return true;
+            return;
         int32_t n = m.len;
         while (n > 0 && (ch ? m.block[static_cast<size_t>(n) - 1] == static_cast<uint8_t>(ch)
                             : m.block[static_cast<size_t>(n) - 1] <= 32))
             n--;
-        m.Terminate(n);
-        return true;
+        m.Grow(s, n, Move::Keep);
+        return;
     }
     case 16: {
         fuzz::CurrentOp = "Concat";
@@ -456,7 +427,7 @@ bool Step(Input& in, World& w, int t) {
             pieces.push_back(std::move(p));
         }
         fuzz::ConcatAndCheck(s, m, pieces);
-        return true;
+        return;
     }
     case 17: {
         fuzz::CurrentOp = "EqualNoCase";
@@ -474,7 +445,7 @@ bool Step(Input& in, World& w, int t) {
                                    Fold(sm.block[static_cast<size_t>(i)]);
         }
         FUZZ_CHECK(s.EqualNoCase(src) == want);
-        return true;
+        return;
     }
     case 18:
     case 19: {
@@ -500,10 +471,9 @@ bool Step(Input& in, World& w, int t) {
         }
         bool got = ends ? s.EndsWith(x.ptr, n) : s.StartsWith(x.ptr, n);
         FUZZ_CHECK(got == want);
-        return true;
+        return;
     }
     }
-    return true;
 }
 
 } // namespace

@@ -12,15 +12,12 @@
 #include <string>
 
 #include "str.h"
+#include "str_text.h"
 #ifdef _WIN32
 #include "msgbox.h"
 #endif
 
 namespace {
-
-std::string Bytes(const Str& s) {
-    return s.data ? std::string(s.data, static_cast<size_t>(s.len)) : std::string();
-}
 
 // Formats into a fresh buffer-less Str with flags 0.
 std::string F(const char* tmpl, ...) {
@@ -31,7 +28,7 @@ std::string F(const char* tmpl, ...) {
     va_end(args);
     EXPECT_EQ(s.data[s.len], 0);
     EXPECT_EQ(s.data[s.len + 1], 0);
-    return Bytes(s);
+    return Text(s);
 }
 
 Str& FormatAt(Str& s, int32_t start, const char* tmpl, ...) {
@@ -189,7 +186,7 @@ TEST(FormatCapacity, StartAndEndOfTheBlock) {
             s.Resize(c.before);
         std::string text = Letters(c.length);
         s.Format(text.c_str());
-        EXPECT_EQ(Bytes(s), text);
+        EXPECT_EQ(Text(s), text);
         EXPECT_EQ(s.cap, c.cap);
         ASSERT_NE(s.data, nullptr);
         EXPECT_EQ(s.data[s.len], 0);
@@ -206,7 +203,7 @@ TEST(FormatCapacity, DirectivesGrowPastTheFirstBlock) {
     b.Format("~", &str);
     c.Format("{400}", big.c_str());
     for (Str* s : {&a, &b, &c}) {
-        EXPECT_EQ(Bytes(*s), big);
+        EXPECT_EQ(Text(*s), big);
         EXPECT_EQ(s->cap, 700 + 87 + 10); // 400 > 300: room for 400 + 300
     }
 
@@ -216,7 +213,7 @@ TEST(FormatCapacity, DirectivesGrowPastTheFirstBlock) {
     Str n, k(Str::KeepCapacity);
     n.Format(tmpl.c_str(), 12345);
     k.Format(tmpl.c_str(), 12345);
-    EXPECT_EQ(Bytes(n), head + "12345");
+    EXPECT_EQ(Text(n), head + "12345");
     EXPECT_EQ(n.cap, 290 + 36 + 10); // 668 shrunk at the end
     EXPECT_EQ(k.cap, 585 + 73 + 10);
 }
@@ -225,7 +222,7 @@ TEST(FormatCapacity, StartKeepsTheBytesBefore) {
     Str s;
     s.Assign("abcdef");
     FormatAt(s, 3, "XY#", 5);
-    EXPECT_EQ(Bytes(s), "abcXY5");
+    EXPECT_EQ(Text(s), "abcXY5");
 
     Str t;
     t.Assign("ab");
@@ -240,7 +237,7 @@ TEST(FormatCapacity, StartKeepsTheBytesBefore) {
     char* block = k.data;
     k.Format("abc");
     EXPECT_EQ(k.data, block);
-    EXPECT_EQ(Bytes(k), "abc");
+    EXPECT_EQ(Text(k), "abc");
 }
 
 TEST(FormatCapacity, ArgumentsFromTheTargetsOwnText) {
@@ -248,10 +245,10 @@ TEST(FormatCapacity, ArgumentsFromTheTargetsOwnText) {
     Str s;
     s.Assign("hello");
     s.Format("<$>", s.data);
-    EXPECT_EQ(Bytes(s), "<hello>");
+    EXPECT_EQ(Text(s), "<hello>");
     s.Assign("hello");
     s.Format("<{3}>", s.data);
-    EXPECT_EQ(Bytes(s), "<hel>");
+    EXPECT_EQ(Text(s), "<hel>");
 
     // Text at the output position, then again after the block has grown.
     std::string text = Letters(290);
@@ -259,7 +256,7 @@ TEST(FormatCapacity, ArgumentsFromTheTargetsOwnText) {
     k.Resize(300);
     memcpy(k.data, text.c_str(), text.size() + 1);
     k.Format("$$", k.data, k.data);
-    EXPECT_EQ(Bytes(k), text + text);
+    EXPECT_EQ(Text(k), text + text);
 }
 
 TEST(Concat, PiecesAndTheTargetsOwnText) {
@@ -271,7 +268,7 @@ TEST(Concat, PiecesAndTheTargetsOwnText) {
     char* block = s.data;
     s.Concat(2, s.data, s.len, "def", -1);
     EXPECT_EQ(s.data, block);
-    EXPECT_EQ(Bytes(s), "abcdef");
+    EXPECT_EQ(Text(s), "abcdef");
     EXPECT_EQ(s.data[6], 0);
     EXPECT_EQ(s.data[7], 0);
 
@@ -279,17 +276,17 @@ TEST(Concat, PiecesAndTheTargetsOwnText) {
     Str t;
     t.Assign("abc");
     t.Concat(2, t.data, t.len, "def", 3);
-    EXPECT_EQ(Bytes(t), "abcdef");
+    EXPECT_EQ(Text(t), "abcdef");
 
     // The target's text elsewhere: built in a new block.
     block = s.data;
     s.Concat(2, "x", 1, s.data, s.len);
     EXPECT_NE(s.data, block);
-    EXPECT_EQ(Bytes(s), "xabcdef");
+    EXPECT_EQ(Text(s), "xabcdef");
     s.Concat(2, s.data + 4, 3, s.data, 4);
-    EXPECT_EQ(Bytes(s), "defxabc");
+    EXPECT_EQ(Text(s), "defxabc");
     s.Concat(2, s.data, 2, "Z", 1);
-    EXPECT_EQ(Bytes(s), "deZ");
+    EXPECT_EQ(Text(s), "deZ");
     s.Concat(2, kNull, 0, s.data + 1, 0);
     EXPECT_EQ(s.len, 0);
     EXPECT_EQ(s.data[0], 0);
@@ -304,11 +301,11 @@ TEST(Concat, CountsLengthsAndNullPieces) {
     EXPECT_EQ(s.data[1], 0);
 
     s.Concat(1, "hello", -1);
-    EXPECT_EQ(Bytes(s), "hello");
+    EXPECT_EQ(Text(s), "hello");
     s.Concat(3, "a", 1, kNull, 5, "b", -1);
-    EXPECT_EQ(Bytes(s), "ab");
+    EXPECT_EQ(Text(s), "ab");
     s.Concat(2, "a\0b", 3, "", -1);
-    EXPECT_EQ(Bytes(s), std::string("a\0b", 3));
+    EXPECT_EQ(Text(s), std::string("a\0b", 3));
     s.Concat(0);
     EXPECT_EQ(s.len, 0);
 
@@ -316,12 +313,12 @@ TEST(Concat, CountsLengthsAndNullPieces) {
     Str dir, t;
     dir.Assign("C:\\Program Files\\Kestrune 2\\");
     t.Concat(1, dir.data, dir.len - 1);
-    EXPECT_EQ(Bytes(t), "C:\\Program Files\\Kestrune 2");
+    EXPECT_EQ(Text(t), "C:\\Program Files\\Kestrune 2");
 
     const char* p = "0123456789abcdef";
     t.Concat(16, p, 1, p + 1, 1, p + 2, 1, p + 3, 1, p + 4, 1, p + 5, 1, p + 6, 1, p + 7, 1, p + 8,
              1, p + 9, 1, p + 10, 1, p + 11, 1, p + 12, 1, p + 13, 1, p + 14, 1, p + 15, -1);
-    EXPECT_EQ(Bytes(t), p);
+    EXPECT_EQ(Text(t), p);
 }
 
 #ifdef _WIN32

@@ -13,11 +13,11 @@
 #include "registry.h"
 #include "wintext.h"
 
-namespace {
+#include "file_helpers.h"
 
-std::string Text(const Str& s) {
-    return s.data ? std::string(s.data, s.len) : "";
-}
+using namespace kr_files_test;
+
+namespace {
 
 // SourceDir as the entry point leaves it: a folder with blanks and one
 // trailing backslash. Restored afterwards for the other suites' sake.
@@ -272,18 +272,7 @@ TEST(DirPart, CutsPathToFolder) {
     EXPECT_EQ(out.len, 0);
 }
 
-// A plain edit control, no dialog: nothing modal, nothing to answer.
-class WindowText : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        edit_ = CreateWindowExA(0, "EDIT", "", WS_POPUP | ES_AUTOHSCROLL, 0, 0, 200, 20, nullptr,
-                                nullptr, GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(edit_, nullptr);
-        SendMessageA(edit_, EM_SETLIMITTEXT, 0, 0); // the largest limit
-    }
-    void TearDown() override { DestroyWindow(edit_); }
-    HWND edit_ = nullptr;
-};
+class WindowText : public EditControlCase {};
 
 TEST_F(WindowText, ReadsShortLongAndEmptyText) {
     std::string longText;
@@ -305,24 +294,19 @@ TEST_F(WindowText, ReadsShortLongAndEmptyText) {
     }
 }
 
-const char kNotice[] =
-    "INFORMATION FOR KR VERSION 1.x USERS\r\nIn this version is changed KR macro file format and "
-    "many macro commands. Setup program installs new macro file and does not convert old one, nor "
-    "import it. About how to do it, read Help.\r\nSetup program does not uninstall previous "
-    "version. You can uninstall KR 1.x, but do not delete \"List.ini\" and macro files in \"m\" "
-    "subfolder. This version may be installed in the same or other folder.";
-
 class StringResources : public ::testing::Test {
   protected:
     void SetUp() override {
         saved_ = ModuleInstance;
-        ModuleInstance = GetModuleHandleA(nullptr);
+        ModuleInstance = ShippedSetup();
+        ASSERT_NE(ModuleInstance, nullptr) << "no setup.exe in " << DistDir();
     }
     void TearDown() override { ModuleInstance = saved_; }
     HINSTANCE saved_ = nullptr;
 };
 
-// The notice is longer than the first load's 100 characters: loaded again.
+// The strings of the shipped setup.exe. The notice is longer than the first
+// load's 100 characters: loaded again.
 // Buffers of every size around its length must give it whole.
 TEST_F(StringResources, LoadsNoticeWhole) {
     const int32_t n = static_cast<int32_t>(strlen(kNotice));

@@ -1,5 +1,5 @@
 // The product's registration read back from Wine's registry, value by value,
-// with the expected texts written out here independently of the code.
+// with the expected texts written out independently of the code (kr_test.h).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -19,59 +19,11 @@
 #include "state.h"
 #include "uninstall.h"
 
+#include "file_helpers.h"
+
+using namespace kr_files_test;
+
 namespace {
-
-const char* const kEvents[] = {"KRCompileError", "KRRunError", "KRmes",    "KRinp",
-                               "KRlist",         "KRTSmenu",   "KRTSmenu2"};
-const char* const kLabels[] = {"Compile Error",          "Run Time Error", "Message: mes",
-                               "Message: inp",           "Message: list",  "T.S. Menu: activated",
-                               "T.S. Menu: execute item"};
-const char kSchemeApp[] = "AppEvents\\Schemes\\Apps\\Kestrune";
-const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KR2";
-const char kSettings[] = "Software\\Tovak\\KR2\\settings";
-
-struct Expected {
-    HKEY root;
-    std::string key;
-    std::string name;
-    std::string data; // the text, without its NUL; for REG_DWORD the four bytes
-    DWORD type = REG_SZ;
-};
-
-std::string Dword(DWORD n) {
-    return std::string(reinterpret_cast<const char*>(&n), sizeof n);
-}
-
-// Every value RegisterProduct writes, for a destination folder `dir` that
-// ends with a backslash and whose folder text is `folder`.
-std::vector<Expected> ExpectedValues(const std::string& dir, const std::string& folder) {
-    std::vector<Expected> v = {
-        {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\Help", "kr2help.hlp", folder},
-        {HKEY_LOCAL_MACHINE, kUninstall, "DisplayName", "Kestrune 2"},
-        {HKEY_LOCAL_MACHINE, kUninstall, "UninstallString", "\"" + dir + "setup.exe\" uninstall"},
-        {HKEY_LOCAL_MACHINE, kUninstall, "QuietUninstallString",
-         "\"" + dir + "setup.exe\" uninstall /S"},
-        {HKEY_LOCAL_MACHINE, kUninstall, "DisplayIcon", dir + "kr.exe,0"},
-        {HKEY_LOCAL_MACHINE, kUninstall, "DisplayVersion", "2.1.0"},
-        {HKEY_LOCAL_MACHINE, kUninstall, "Publisher", "Tovak"},
-        {HKEY_LOCAL_MACHINE, kUninstall, "InstallLocation", dir},
-        {HKEY_LOCAL_MACHINE, kUninstall, "NoModify", Dword(1), REG_DWORD},
-        {HKEY_LOCAL_MACHINE, kUninstall, "NoRepair", Dword(1), REG_DWORD},
-        {HKEY_CLASSES_ROOT, ".krl", "", "krlfile"},
-        {HKEY_CLASSES_ROOT, "krlfile", "", "KR macro list"},
-        {HKEY_CLASSES_ROOT, "krlfile\\DefaultIcon", "", dir + "kr.exe,5"},
-        {HKEY_CLASSES_ROOT, "krlfile\\Shell", "", "Open"},
-        {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Open\\command", "", "\"" + dir + "kr.exe\" \"%1\""},
-        {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Import\\command", "",
-         "\"" + dir + "kr.exe\" LI \"%1\""},
-        {HKEY_CURRENT_USER, kSchemeApp, "", "Kestrune"},
-        {HKEY_CURRENT_USER, kSettings, "instdir", folder},
-    };
-    for (int i = 0; i < 7; i++)
-        v.push_back({HKEY_CURRENT_USER, std::string("AppEvents\\EventLabels\\") + kEvents[i], "",
-                     kLabels[i]});
-    return v;
-}
 
 struct KeyCounts {
     DWORD subkeys = 0;
@@ -107,65 +59,21 @@ bool Counts(HKEY root, const std::string& key, KeyCounts* counts) {
 }
 
 // Every key the registration touches, parents included.
-std::vector<std::pair<HKEY, std::string>> TouchedKeys() {
-    std::vector<std::pair<HKEY, std::string>> keys = {
-        {HKEY_LOCAL_MACHINE, kUninstall},
-        {HKEY_CLASSES_ROOT, ".krl"},
-        {HKEY_CLASSES_ROOT, "krlfile"},
-        {HKEY_CLASSES_ROOT, "krlfile\\DefaultIcon"},
-        {HKEY_CLASSES_ROOT, "krlfile\\Shell"},
-        {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Open"},
-        {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Open\\command"},
-        {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Import"},
-        {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Import\\command"},
-        {HKEY_CURRENT_USER, kSchemeApp},
-        {HKEY_CURRENT_USER, "Software\\Tovak"},
-        {HKEY_CURRENT_USER, "Software\\Tovak\\KR2"},
-        {HKEY_CURRENT_USER, kSettings},
-    };
-    for (const char* event : kEvents) {
-        keys.push_back({HKEY_CURRENT_USER, std::string("AppEvents\\EventLabels\\") + event});
-        keys.push_back({HKEY_CURRENT_USER, std::string(kSchemeApp) + "\\" + event});
-    }
+std::vector<RegKey> TouchedKeys() {
+    std::vector<RegKey> keys = ProductKeys();
+    keys.push_back({HKEY_CURRENT_USER, "Software\\Tovak"});
+    keys.push_back({HKEY_CURRENT_USER, kProductKey});
     return keys;
 }
 
-class Registration : public ::testing::Test {
+class Registration : public RegistrationCase {
   protected:
-    void SetUp() override {
-        savedDest_.Assign(DestDir);
-        Clean();
-    }
-    void TearDown() override {
-        Clean();
-        DestDir.Assign(savedDest_);
-    }
-    // The prefix is the test's own: what the registration writes is removed
-    // outright, parents that Wine's prefix already has are left alone.
-    static void Clean() {
-        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Tovak");
-        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Tovak");
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstall);
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstall);
-        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\Help", "kr2help.hlp");
-        RegDeleteTreeA(HKEY_CLASSES_ROOT, ".krl");
-        RegDeleteKeyA(HKEY_CLASSES_ROOT, ".krl");
-        RegDeleteTreeA(HKEY_CLASSES_ROOT, "krlfile");
-        RegDeleteKeyA(HKEY_CLASSES_ROOT, "krlfile");
-        RegDeleteTreeA(HKEY_CURRENT_USER, kSchemeApp);
-        RegDeleteKeyA(HKEY_CURRENT_USER, kSchemeApp);
-        for (const char* event : kEvents) {
-            std::string label = std::string("AppEvents\\EventLabels\\") + event;
-            RegDeleteTreeA(HKEY_CURRENT_USER, label.c_str());
-            RegDeleteKeyA(HKEY_CURRENT_USER, label.c_str());
-        }
-    }
     static void Register(const char* dir) {
         DestDir.Assign(dir);
         RegisterProduct();
     }
     static void CheckValues(const std::string& dir, const std::string& folder) {
-        for (const Expected& e : ExpectedValues(dir, folder)) {
+        for (const RegValue& e : ProductValues(dir, folder)) {
             SCOPED_TRACE(e.key + " : " + e.name);
             DWORD type = 0;
             std::string data;
@@ -174,7 +82,6 @@ class Registration : public ::testing::Test {
             EXPECT_EQ(data, e.type == REG_SZ ? e.data + '\0' : e.data);
         }
     }
-    Str savedDest_;
 };
 
 TEST_F(Registration, WritesEveryValue) {
@@ -196,14 +103,14 @@ TEST_F(Registration, WritesEveryValue) {
             std::string key;
             KeyCounts counts;
         } shapes[] = {
-            {HKEY_LOCAL_MACHINE, kUninstall, {0, 10}}, // EstimatedSize besides the table
+            {HKEY_LOCAL_MACHINE, kUninstallEntryKey, {0, 10}}, // EstimatedSize besides the table
             {HKEY_CLASSES_ROOT, ".krl", {0, 1}},
             {HKEY_CLASSES_ROOT, "krlfile", {2, 1}},
             {HKEY_CLASSES_ROOT, "krlfile\\Shell", {2, 1}},
             {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Open", {1, 0}},
             {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Import", {1, 0}},
-            {HKEY_CURRENT_USER, kSchemeApp, {7, 1}},
-            {HKEY_CURRENT_USER, kSettings, {0, 1}},
+            {HKEY_CURRENT_USER, kSchemeKey, {7, 1}},
+            {HKEY_CURRENT_USER, kProductSettingsKey, {0, 1}},
         };
         for (const auto& s : shapes) {
             SCOPED_TRACE(s.key);
@@ -212,15 +119,14 @@ TEST_F(Registration, WritesEveryValue) {
             EXPECT_EQ(counts.subkeys, s.counts.subkeys);
             EXPECT_EQ(counts.values, s.counts.values);
         }
-        for (const char* event : kEvents) {
-            SCOPED_TRACE(event);
+        for (const Sound& e : kSounds) {
+            SCOPED_TRACE(e.name);
             KeyCounts label, scheme;
-            ASSERT_TRUE(
-                Counts(HKEY_CURRENT_USER, std::string("AppEvents\\EventLabels\\") + event, &label));
+            ASSERT_TRUE(Counts(HKEY_CURRENT_USER, LabelKey(e), &label));
             EXPECT_EQ(label.values, 1u);
             EXPECT_EQ(label.subkeys, 0u);
             // The scheme key exists and holds nothing.
-            ASSERT_TRUE(Counts(HKEY_CURRENT_USER, std::string(kSchemeApp) + "\\" + event, &scheme));
+            ASSERT_TRUE(Counts(HKEY_CURRENT_USER, SchemeKey(e), &scheme));
             EXPECT_EQ(scheme.values, 0u);
             EXPECT_EQ(scheme.subkeys, 0u);
         }
@@ -235,7 +141,7 @@ TEST_F(Registration, CommandLinesQuoteTheProgramPath) {
     std::string data;
     ASSERT_TRUE(ReadValue(HKEY_CLASSES_ROOT, "krlfile\\Shell\\Open\\command", "", &type, &data));
     EXPECT_STREQ(data.c_str(), "\"C:\\Program Files\\Kestrune 2\\kr.exe\" \"%1\"");
-    ASSERT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstall, "UninstallString", &type, &data));
+    ASSERT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstallEntryKey, "UninstallString", &type, &data));
     EXPECT_STREQ(data.c_str(), "\"C:\\Program Files\\Kestrune 2\\setup.exe\" uninstall");
     ASSERT_TRUE(ReadValue(HKEY_CLASSES_ROOT, "krlfile\\DefaultIcon", "", &type, &data));
     EXPECT_STREQ(data.c_str(), "C:\\Program Files\\Kestrune 2\\kr.exe,5");
@@ -247,28 +153,28 @@ TEST_F(Registration, SecondRegistrationOverwritesOnlyItsOwn) {
     Register("C:\\Program Files\\Kestrune 2\\");
     Str foreign;
     foreign.Assign("toolbar layout");
-    ASSERT_GT(RegSetString(foreign, kSettings, "toolbars", HKEY_CURRENT_USER, REG_SZ), 0);
+    ASSERT_GT(RegSetString(foreign, kProductSettingsKey, "toolbars", HKEY_CURRENT_USER, REG_SZ), 0);
     Str sound;
     sound.Assign("C:\\Windows\\Media\\ding.wav");
-    std::string current = std::string(kSchemeApp) + "\\KRmes\\.current";
+    std::string current = std::string(kSchemeKey) + "\\KRmes\\.current";
     ASSERT_GT(RegSetString(sound, current.c_str(), "", HKEY_CURRENT_USER, REG_SZ), 0);
 
     std::map<std::string, KeyCounts> before;
-    for (const auto& key : TouchedKeys()) {
-        ASSERT_TRUE(Counts(key.first, key.second, &before[key.second])) << key.second;
+    for (const RegKey& key : TouchedKeys()) {
+        ASSERT_TRUE(Counts(key.root, key.path, &before[key.path])) << key.path;
     }
 
     Register("E:\\Apps\\KR 2\\");
     CheckValues("E:\\Apps\\KR 2\\", "E:\\Apps\\KR 2");
-    for (const auto& key : TouchedKeys()) {
-        SCOPED_TRACE(key.second);
+    for (const RegKey& key : TouchedKeys()) {
+        SCOPED_TRACE(key.path);
         KeyCounts after;
-        ASSERT_TRUE(Counts(key.first, key.second, &after));
-        EXPECT_TRUE(after == before[key.second]);
+        ASSERT_TRUE(Counts(key.root, key.path, &after));
+        EXPECT_TRUE(after == before[key.path]);
     }
     DWORD type;
     std::string data;
-    ASSERT_TRUE(ReadValue(HKEY_CURRENT_USER, kSettings, "toolbars", &type, &data));
+    ASSERT_TRUE(ReadValue(HKEY_CURRENT_USER, kProductSettingsKey, "toolbars", &type, &data));
     EXPECT_EQ(data, std::string("toolbar layout") + '\0');
     ASSERT_TRUE(ReadValue(HKEY_CURRENT_USER, current, "", &type, &data));
     EXPECT_EQ(data, std::string("C:\\Windows\\Media\\ding.wav") + '\0');
@@ -335,9 +241,10 @@ TEST_F(Registration, EstimatedSizeIsTheInstalledFilesInKilobytesRoundedUp) {
         Register((dir + "\\").c_str());
         DWORD type = 0;
         std::string data;
-        EXPECT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstall, "EstimatedSize", &type, &data));
+        EXPECT_TRUE(
+            ReadValue(HKEY_LOCAL_MACHINE, kUninstallEntryKey, "EstimatedSize", &type, &data));
         EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-        EXPECT_EQ(data, Dword(c.kilobytes));
+        EXPECT_EQ(data, DwordBytes(c.kilobytes));
         for (const File& f : c.files)
             DeleteFileA((dir + "\\" + f.name).c_str());
         RemoveDirectoryA((dir + "\\Backup").c_str());

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "registry.h"
+#include "str_text.h"
 
 namespace {
 
@@ -49,7 +50,6 @@ class Registry : public ::testing::Test {
         return RegGetValueA(HKEY_CURRENT_USER, kBase, name, RRF_RT_ANY, nullptr, nullptr,
                             nullptr) == ERROR_SUCCESS;
     }
-    static std::string Text(const Str& s) { return s.data ? std::string(s.data, s.len) : ""; }
     static std::string Pattern(size_t n) {
         std::string t;
         for (size_t i = 0; i < n; i++)

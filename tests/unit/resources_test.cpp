@@ -1,6 +1,6 @@
-// The resources of setup.exe read back from the compiled bytes: the dialog
-// templates, the notice string and the icon groups. The test executable links
-// the same resource script, so its own module holds them.
+// The resources of the shipped setup.exe (the distribution folder's) read
+// back from its bytes: the dialog templates, the notice string and the icon
+// groups.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -8,20 +8,22 @@
 #include <string>
 #include <vector>
 
+#include "file_helpers.h"
+
+using namespace kr_files_test;
+
 namespace {
 
-HMODULE Module() {
-    return GetModuleHandleA(nullptr);
-}
-
-// The bytes of one resource, empty when it is missing.
+// The bytes of one resource of the shipped setup.exe, empty when it is
+// missing (or setup.exe is).
 std::vector<BYTE> ResourceBytes(LPCSTR type, WORD id) {
-    HRSRC found = FindResourceA(Module(), MAKEINTRESOURCEA(id), type);
+    HMODULE module = ShippedSetup();
+    HRSRC found = module ? FindResourceA(module, MAKEINTRESOURCEA(id), type) : nullptr;
     if (!found)
         return {};
-    HGLOBAL loaded = LoadResource(Module(), found);
+    HGLOBAL loaded = LoadResource(module, found);
     const BYTE* p = static_cast<const BYTE*>(LockResource(loaded));
-    DWORD size = SizeofResource(Module(), found);
+    DWORD size = SizeofResource(module, found);
     if (!p)
         return {};
     return std::vector<BYTE>(p, p + size);
@@ -29,7 +31,7 @@ std::vector<BYTE> ResourceBytes(LPCSTR type, WORD id) {
 
 // Every text here is plain ASCII, so a widening copy is the UTF-16 form that
 // the resource compiler stores.
-std::u16string Wide(const char* s) {
+std::u16string U16(const char* s) {
     std::u16string w;
     for (; *s; ++s)
         w.push_back(static_cast<unsigned char>(*s));
@@ -171,7 +173,7 @@ TEST(ResourceDialogs, TemplatesMatchTheirTables) {
         EXPECT_EQ(ordinal, 0) << "menu";
         EXPECT_EQ(r.NameOrOrdinal(ordinal), u"") << "window class";
         EXPECT_EQ(ordinal, 0) << "window class";
-        EXPECT_EQ(r.String(), Wide(want.caption));
+        EXPECT_EQ(r.String(), U16(want.caption));
         EXPECT_EQ(r.Word(), 8) << "font size";
         EXPECT_EQ(r.String(), u"MS Sans Serif");
         ASSERT_FALSE(r.overrun);
@@ -193,7 +195,7 @@ TEST(ResourceDialogs, TemplatesMatchTheirTables) {
             EXPECT_EQ(atom, c.classAtom)
                 << "class by name: " << std::string(className.begin(), className.end());
             WORD textOrdinal;
-            EXPECT_EQ(r.NameOrOrdinal(textOrdinal), Wide(c.text));
+            EXPECT_EQ(r.NameOrOrdinal(textOrdinal), U16(c.text));
             EXPECT_EQ(textOrdinal, 0);
             WORD extra = r.Word();
             EXPECT_EQ(extra, 0) << "creation data";
@@ -207,13 +209,6 @@ TEST(ResourceDialogs, TemplatesMatchTheirTables) {
 }
 
 // --- String table -----------------------------------------------------------
-
-const char kNotice[] =
-    "INFORMATION FOR KR VERSION 1.x USERS\r\nIn this version is changed KR macro file format and "
-    "many macro commands. Setup program installs new macro file and does not convert old one, "
-    "nor import it. About how to do it, read Help.\r\nSetup program does not uninstall previous "
-    "version. You can uninstall KR 1.x, but do not delete \"List.ini\" and macro files in \"m\" "
-    "subfolder. This version may be installed in the same or other folder.";
 
 TEST(ResourceStrings, NoticeIsStoredByteForByte) {
     // Strings are stored in blocks of 16; string 1 is entry 1 of block 1.
@@ -230,12 +225,13 @@ TEST(ResourceStrings, NoticeIsStoredByteForByte) {
     ASSERT_FALSE(r.overrun);
     // Compared as a whole: a stored terminating NUL or a doubled quote would
     // change the length.
-    EXPECT_EQ(entry, Wide(kNotice));
+    EXPECT_EQ(entry, U16(kNotice));
 }
 
 TEST(ResourceStrings, NoticeLoadsInFullThroughTheAnsiCall) {
+    ASSERT_NE(ShippedSetup(), nullptr) << "no setup.exe in " << DistDir();
     char buf[1024];
-    int n = LoadStringA(Module(), 1, buf, sizeof buf);
+    int n = LoadStringA(ShippedSetup(), 1, buf, sizeof buf);
     ASSERT_EQ(n, static_cast<int>(sizeof kNotice - 1));
     EXPECT_STREQ(buf, kNotice);
 }
@@ -314,8 +310,9 @@ BOOL CALLBACK CollectName(HMODULE, LPCSTR, LPSTR name, LONG_PTR param) {
 TEST(ResourceIcons, SetupIconComesFirstAndUninstallIconSecond) {
     // The shell numbers an executable's icons in this order: index 0 is the
     // program's icon, and the Uninstall shortcut names index 1.
+    ASSERT_NE(ShippedSetup(), nullptr) << "no setup.exe in " << DistDir();
     std::vector<ULONG_PTR> names;
-    EnumResourceNamesA(Module(), MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */, CollectName,
+    EnumResourceNamesA(ShippedSetup(), MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */, CollectName,
                        reinterpret_cast<LONG_PTR>(&names));
     ASSERT_GE(names.size(), 2u);
     EXPECT_EQ(names[0], 103u);

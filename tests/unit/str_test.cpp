@@ -12,14 +12,11 @@
 #endif
 
 #include "str.h"
+#include "str_text.h"
 
 namespace {
 
 const uint8_t kBoth = Str::KeepCapacity | Str::LargeSteps;
-
-std::string Bytes(const Str& s) {
-    return s.data ? std::string(s.data, static_cast<size_t>(s.len)) : std::string();
-}
 
 // Fills s with exactly these bytes (zero bytes allowed); null leaves it
 // without a buffer.
@@ -118,7 +115,7 @@ TEST(StrGrowth, ResizeKeepsContentAcrossGrowthAndShrink) {
     EXPECT_EQ(memcmp(s.data, "abcdef", 6), 0);
     s.Resize(3); // shrinks the block
     EXPECT_EQ(s.cap, 3 + 0 + 10);
-    EXPECT_EQ(Bytes(s), "abc");
+    EXPECT_EQ(Text(s), "abc");
     ExpectTwoTerminators(s);
 }
 
@@ -160,13 +157,13 @@ TEST(StrBuffer, GetBufferModes) {
     Set(s, "abcdef");
     s.GetBuffer(100, Str::KeepContent); // larger: length unchanged
     EXPECT_GE(s.cap, 100);
-    EXPECT_EQ(Bytes(s), "abcdef");
+    EXPECT_EQ(Text(s), "abcdef");
     ExpectTwoTerminators(s);
     s.GetBuffer(100, Str::KeepContent | Str::SizeAsLength);
     EXPECT_EQ(s.len, 100);
     EXPECT_EQ(memcmp(s.data, "abcdef", 6), 0);
     s.GetBuffer(3, Str::KeepContent); // smaller: cut
-    EXPECT_EQ(Bytes(s), "abc");
+    EXPECT_EQ(Text(s), "abc");
     ExpectTwoTerminators(s);
 
     s.GetBuffer(50, Str::SizeAsLength); // content dropped, length kept at n
@@ -190,7 +187,7 @@ TEST(StrBuffer, GetBufferNegativeShrinksToFit) {
     EXPECT_EQ(s.cap, 400);
     EXPECT_EQ(s.GetBuffer(-1, 0), s.data);
     EXPECT_EQ(s.cap, 4);
-    EXPECT_EQ(Bytes(s), "abcd");
+    EXPECT_EQ(Text(s), "abcd");
     ExpectTwoTerminators(s);
 }
 
@@ -199,7 +196,7 @@ TEST(StrBuffer, SetLengthAfterACallFilledTheBuffer) {
     s.GetBuffer(20, 0);
     memcpy(s.data, "abc\0xyz", 8);
     s.SetLength(-1, true);
-    EXPECT_EQ(Bytes(s), "abc");
+    EXPECT_EQ(Text(s), "abc");
 
     // No zero byte within cap + 1: the length is the capacity.
     memset(s.data, 'q', static_cast<size_t>(s.cap) + 3);
@@ -229,7 +226,7 @@ TEST(StrBuffer, SetLengthShrinksOnlyWhenAllowed) {
         memcpy(s.data, "0123456789", 10);
         s.SetLength(10, c.keepCapacity);
         EXPECT_EQ(s.cap, c.cap);
-        EXPECT_EQ(Bytes(s), "0123456789");
+        EXPECT_EQ(Text(s), "0123456789");
         ExpectTwoTerminators(s);
     }
 }
@@ -300,14 +297,14 @@ TEST(StrCopy, Assign) {
     Str s, src, none;
     Set(src, "a\0b", 3);
     s.Assign(src);
-    EXPECT_EQ(Bytes(s), std::string("a\0b", 3));
+    EXPECT_EQ(Text(s), std::string("a\0b", 3));
     ExpectTwoTerminators(s);
 
     char* before = s.data;
     s.Assign(s);
     s.Assign(s.data);
     EXPECT_EQ(s.data, before);
-    EXPECT_EQ(Bytes(s), std::string("a\0b", 3));
+    EXPECT_EQ(Text(s), std::string("a\0b", 3));
 
     s.Assign(none);
     ExpectBufferless(s);
@@ -318,7 +315,7 @@ TEST(StrCopy, Assign) {
     // A tail of the target's own text.
     Set(s, "abcdef");
     s.Assign(s.data + 2);
-    EXPECT_EQ(Bytes(s), "cdef");
+    EXPECT_EQ(Text(s), "cdef");
     ExpectTwoTerminators(s);
 }
 
@@ -332,26 +329,26 @@ TEST(StrCopy, Append) {
     EXPECT_EQ(s.len, 0);
 
     s.Append("abc").Append("defghijklmnopqrstuvwxyz");
-    EXPECT_EQ(Bytes(s), "abcdefghijklmnopqrstuvwxyz");
+    EXPECT_EQ(Text(s), "abcdefghijklmnopqrstuvwxyz");
     ExpectTwoTerminators(s);
 
     Str list;
     Set(list, "x\0y", 3);
     Set(s, "a");
     s.Append(list);
-    EXPECT_EQ(Bytes(s), std::string("ax\0y", 4));
+    EXPECT_EQ(Text(s), std::string("ax\0y", 4));
 
     // The target's own text, whole or a tail, with and without growth.
     Set(s, "abc");
     s.Append(s);
-    EXPECT_EQ(Bytes(s), "abcabc");
+    EXPECT_EQ(Text(s), "abcabc");
     s.Append(s.data + 4);
-    EXPECT_EQ(Bytes(s), "abcabcbc");
+    EXPECT_EQ(Text(s), "abcabcbc");
     ExpectTwoTerminators(s);
     Str big;
     SetWithCap(big, 400, "abc"); // appending shrinks the block
     big.Append(big.data + 1);
-    EXPECT_EQ(Bytes(big), "abcbc");
+    EXPECT_EQ(Text(big), "abcbc");
     EXPECT_EQ(big.cap, 5 + 0 + 10);
 }
 
@@ -363,7 +360,7 @@ TEST(StrCopy, Prepend) {
     char* before = s.data;
     s.Prepend("ab");
     EXPECT_EQ(s.data, before);
-    EXPECT_EQ(Bytes(s), "abcd");
+    EXPECT_EQ(Text(s), "abcd");
     ExpectTwoTerminators(s);
 
     // No room: a new block.
@@ -371,21 +368,21 @@ TEST(StrCopy, Prepend) {
     Set(t, "cd");
     EXPECT_EQ(t.cap, 2);
     t.Prepend("ab");
-    EXPECT_EQ(Bytes(t), "abcd");
+    EXPECT_EQ(Text(t), "abcd");
     ExpectTwoTerminators(t);
 
     Str none, empty, list;
     none.Prepend("ab");
-    EXPECT_EQ(Bytes(none), "ab");
+    EXPECT_EQ(Text(none), "ab");
     Set(list, "\0z", 2);
     t.Prepend(list).Prepend(empty).Prepend(static_cast<const char*>(nullptr));
-    EXPECT_EQ(Bytes(t), std::string("\0zabcd", 6));
+    EXPECT_EQ(Text(t), std::string("\0zabcd", 6));
 
     t.Prepend(t);
-    EXPECT_EQ(Bytes(t), std::string("\0zabcd\0zabcd", 12));
+    EXPECT_EQ(Text(t), std::string("\0zabcd\0zabcd", 12));
     Set(s, "abc");
     s.Prepend(s.data + 1);
-    EXPECT_EQ(Bytes(s), "bcabc");
+    EXPECT_EQ(Text(s), "bcabc");
     ExpectTwoTerminators(s);
 }
 
@@ -395,29 +392,29 @@ TEST(StrCopy, AssignConcat) {
     char* block = s.data;
     s.AssignConcat(s, "file.txt"); // first is the target: appended in place
     EXPECT_EQ(s.data, block);
-    EXPECT_EQ(Bytes(s), "D:\\dir\\file.txt");
+    EXPECT_EQ(Text(s), "D:\\dir\\file.txt");
     ExpectTwoTerminators(s);
 
     Set(s, "file");
     s.AssignConcat("dir\\", s.data); // second is the target: prepend
-    EXPECT_EQ(Bytes(s), "dir\\file");
+    EXPECT_EQ(Text(s), "dir\\file");
     Set(other, "C:\\");
     s.AssignConcat(other, s.data);
-    EXPECT_EQ(Bytes(s), "C:\\dir\\file");
+    EXPECT_EQ(Text(s), "C:\\dir\\file");
     ExpectTwoTerminators(s);
 
     // A first Str with zero bytes is copied by its length.
     Set(other, "a\0b", 3);
     s.AssignConcat(other, "cd");
-    EXPECT_EQ(Bytes(s), std::string("a\0bcd", 5));
+    EXPECT_EQ(Text(s), std::string("a\0bcd", 5));
     ExpectTwoTerminators(s);
 
     s.AssignConcat(none, "xy");
-    EXPECT_EQ(Bytes(s), "xy");
+    EXPECT_EQ(Text(s), "xy");
     s.AssignConcat("xy", nullptr);
-    EXPECT_EQ(Bytes(s), "xy");
+    EXPECT_EQ(Text(s), "xy");
     s.AssignConcat(nullptr, "z");
-    EXPECT_EQ(Bytes(s), "z");
+    EXPECT_EQ(Text(s), "z");
     s.AssignConcat(none, nullptr);
     ExpectBufferless(s);
     Set(s, "abc");
@@ -427,9 +424,9 @@ TEST(StrCopy, AssignConcat) {
     // Pieces from inside the target's text.
     Set(s, "abcdef");
     s.AssignConcat(s.data + 3, "x");
-    EXPECT_EQ(Bytes(s), "defx");
+    EXPECT_EQ(Text(s), "defx");
     s.AssignConcat("<", s.data + 2);
-    EXPECT_EQ(Bytes(s), "<fx");
+    EXPECT_EQ(Text(s), "<fx");
     ExpectTwoTerminators(s);
 }
 
@@ -453,7 +450,7 @@ TEST(StrCopy, Substring) {
         Set(src, c.src);
         Set(s, "xy");
         s.Substring(src, c.start, c.count, c.append);
-        EXPECT_EQ(Bytes(s), c.result);
+        EXPECT_EQ(Text(s), c.result);
         ASSERT_NE(s.data, nullptr);
         EXPECT_EQ(s.data[s.len], 0);
     }
@@ -468,10 +465,10 @@ TEST(StrCopy, SubstringOfItself) {
     Str s;
     Set(s, "abcdef");
     s.Substring(s, 2, -1, false);
-    EXPECT_EQ(Bytes(s), "cdef");
+    EXPECT_EQ(Text(s), "cdef");
     EXPECT_EQ(s.data[s.len], 0);
     s.Substring(s, 1, 2, true); // the piece alone, also when appending
-    EXPECT_EQ(Bytes(s), "de");
+    EXPECT_EQ(Text(s), "de");
 
     // The piece moves into a smaller, new block.
     Str big;
@@ -480,7 +477,7 @@ TEST(StrCopy, SubstringOfItself) {
         big.data[i] = static_cast<char>('a' + i % 26);
     big.Substring(big, 390, 5, false);
     EXPECT_EQ(big.cap, 5 + 0 + 10);
-    EXPECT_EQ(Bytes(big), "abcde");
+    EXPECT_EQ(Text(big), "abcde");
     EXPECT_EQ(big.data[5], 0);
 }
 
@@ -501,7 +498,7 @@ TEST(StrCopy, TrimEnd) {
         Set(s, c.text);
         int32_t cap = s.cap;
         s.TrimEnd(c.ch);
-        EXPECT_EQ(Bytes(s), c.result);
+        EXPECT_EQ(Text(s), c.result);
         EXPECT_EQ(s.cap, cap);
         ExpectTwoTerminators(s);
     }

@@ -17,21 +17,13 @@
 #include "state.h"
 #include "uninstall.h"
 
+#include "file_helpers.h"
+
+using namespace kr_files_test;
+
 namespace {
 
-const char* const kEvents[] = {"KRCompileError", "KRRunError", "KRmes",    "KRinp",
-                               "KRlist",         "KRTSmenu",   "KRTSmenu2"};
-const char kSchemeApp[] = "AppEvents\\Schemes\\Apps\\Kestrune";
-const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KR2";
-const char kHelp[] = "Software\\Microsoft\\Windows\\Help";
-const char kProduct[] = "Software\\Tovak\\KR2";
-
-struct Key {
-    HKEY root;
-    std::string path;
-};
-
-bool KeyExists(const Key& k) {
+bool KeyExists(const RegKey& k) {
     HKEY h;
     if (RegOpenKeyExA(k.root, k.path.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
         return false;
@@ -59,98 +51,41 @@ void Write(HKEY root, const std::string& key, const char* name, const char* text
     RegCloseKey(h);
 }
 
-void DeleteTree(HKEY root, const std::string& key) {
-    RegDeleteTreeA(root, key.c_str());
-    RegDeleteKeyA(root, key.c_str());
-}
-
-// Every key the registration writes, deepest first.
-std::vector<Key> RegisteredKeys() {
-    std::vector<Key> keys = {
-        {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Open\\command"},
-        {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Import\\command"},
-        {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Open"},
-        {HKEY_CLASSES_ROOT, "krlfile\\Shell\\Import"},
-        {HKEY_CLASSES_ROOT, "krlfile\\Shell"},
-        {HKEY_CLASSES_ROOT, "krlfile\\DefaultIcon"},
-        {HKEY_CLASSES_ROOT, "krlfile"},
-        {HKEY_CLASSES_ROOT, ".krl"},
-        {HKEY_LOCAL_MACHINE, kUninstall},
-        {HKEY_CURRENT_USER, std::string(kProduct) + "\\settings"},
-    };
-    for (const char* event : kEvents) {
-        keys.push_back({HKEY_CURRENT_USER, std::string("AppEvents\\EventLabels\\") + event});
-        keys.push_back({HKEY_CURRENT_USER, std::string(kSchemeApp) + "\\" + event});
-    }
-    keys.push_back({HKEY_CURRENT_USER, kSchemeApp});
-    return keys;
-}
-
-// Keys around the registration that an uninstall must leave.
-const Key kParents[] = {
-    {HKEY_LOCAL_MACHINE, kHelp},
-    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
-    {HKEY_CURRENT_USER, "AppEvents\\EventLabels"},
-    {HKEY_CURRENT_USER, "AppEvents\\Schemes\\Apps"},
-    {HKEY_CURRENT_USER, "Software\\Tovak"},
-};
-
-class UnregisterProduct : public ::testing::Test {
+class UnregisterProduct : public RegistrationCase {
   protected:
-    void SetUp() override {
-        savedDest_.Assign(DestDir);
-        Clean();
-    }
-    void TearDown() override {
-        Clean();
-        DestDir.Assign(savedDest_);
-    }
-    static void Clean() {
-        DeleteTree(HKEY_CURRENT_USER, "Software\\Tovak");
-        DeleteTree(HKEY_LOCAL_MACHINE, kUninstall);
-        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kHelp, "kr2help.hlp");
-        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kHelp, "other.hlp");
-        DeleteTree(HKEY_CLASSES_ROOT, ".krl");
-        DeleteTree(HKEY_CLASSES_ROOT, "krlfile");
-        DeleteTree(HKEY_CURRENT_USER, kSchemeApp);
-        for (const char* event : kEvents)
-            DeleteTree(HKEY_CURRENT_USER, std::string("AppEvents\\EventLabels\\") + event);
-    }
     static void Register() {
         DestDir.Assign("C:\\Program Files\\Kestrune 2\\");
         RegisterProduct();
-        for (const Key& k : RegisteredKeys())
+        for (const RegKey& k : ProductKeys())
             ASSERT_TRUE(KeyExists(k)) << k.path;
     }
-    Str savedDest_;
 };
 
 TEST_F(UnregisterProduct, RemovesEveryRegisteredEntryAndLeavesTheParents) {
     Register();
     // What the product and the user add on top: sounds chosen for each
     // event, more settings, the toolbar layout, another program's help file.
-    for (const char* event : kEvents) {
-        std::string scheme = std::string(kSchemeApp) + "\\" + event;
-        Write(HKEY_CURRENT_USER, scheme + "\\.current", "", "C:\\Windows\\Media\\ding.wav");
-        Write(HKEY_CURRENT_USER, scheme + "\\.default", "", "C:\\Windows\\Media\\chord.wav");
+    for (const Sound& e : kSounds) {
+        Write(HKEY_CURRENT_USER, SchemeKey(e) + "\\.current", "", "C:\\Windows\\Media\\ding.wav");
+        Write(HKEY_CURRENT_USER, SchemeKey(e) + "\\.default", "", "C:\\Windows\\Media\\chord.wav");
     }
-    Write(HKEY_CURRENT_USER, std::string(kProduct) + "\\settings", "lang", "en");
-    Write(HKEY_CURRENT_USER, std::string(kProduct) + "\\toolbars", "main", "1 2 3");
-    Write(HKEY_LOCAL_MACHINE, kHelp, "other.hlp", "C:\\Other");
+    Write(HKEY_CURRENT_USER, std::string(kProductKey) + "\\settings", "lang", "en");
+    Write(HKEY_CURRENT_USER, std::string(kProductKey) + "\\toolbars", "main", "1 2 3");
+    Write(HKEY_LOCAL_MACHINE, kHelpKey, "other.hlp", "C:\\Other");
     // Values of the product key do not keep it.
-    Write(HKEY_CURRENT_USER, kProduct, "version", "2.1.0");
+    Write(HKEY_CURRENT_USER, kProductKey, "version", "2.1.0");
 
     // A second run finds nothing and changes nothing.
     for (int run = 1; run <= 2; run++) {
         SCOPED_TRACE(run);
         ::UnregisterProduct();
-        for (const Key& k : RegisteredKeys())
+        for (const RegKey& k : ProductKeys())
             EXPECT_FALSE(KeyExists(k)) << k.path;
-        EXPECT_FALSE(KeyExists({HKEY_CURRENT_USER, std::string(kProduct) + "\\toolbars"}));
-        EXPECT_FALSE(KeyExists({HKEY_CURRENT_USER, kProduct}));
-        EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kHelp, "kr2help.hlp"));
-        EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, kHelp, "other.hlp"));
-        for (const Key& k : kParents)
+        EXPECT_FALSE(KeyExists({HKEY_CURRENT_USER, std::string(kProductKey) + "\\toolbars"}));
+        EXPECT_FALSE(KeyExists({HKEY_CURRENT_USER, kProductKey}));
+        EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kHelpKey, "kr2help.hlp"));
+        EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, kHelpKey, "other.hlp"));
+        for (const RegKey& k : kParentKeys)
             EXPECT_TRUE(KeyExists(k)) << k.path;
     }
 }
@@ -186,21 +121,21 @@ TEST_F(UnregisterProduct, ProductKeyStaysWhileSomethingIsLeftInIt) {
         SCOPED_TRACE(c.extra);
         Clean();
         Register();
-        Write(HKEY_CURRENT_USER, std::string(kProduct) + "\\toolbars", "main", "1 2 3");
-        Write(HKEY_CURRENT_USER, std::string(kProduct) + "\\" + c.extra, "data", "kept");
+        Write(HKEY_CURRENT_USER, std::string(kProductKey) + "\\toolbars", "main", "1 2 3");
+        Write(HKEY_CURRENT_USER, std::string(kProductKey) + "\\" + c.extra, "data", "kept");
         ::UnregisterProduct();
-        EXPECT_TRUE(KeyExists({HKEY_CURRENT_USER, kProduct}));
-        EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, (std::string(kProduct) + "\\" + c.extra).c_str(),
-                                "data"));
+        EXPECT_TRUE(KeyExists({HKEY_CURRENT_USER, kProductKey}));
+        EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER,
+                                (std::string(kProductKey) + "\\" + c.extra).c_str(), "data"));
         for (const char* sub : {"settings", "toolbars"}) {
-            EXPECT_EQ(KeyExists({HKEY_CURRENT_USER, std::string(kProduct) + "\\" + sub}),
+            EXPECT_EQ(KeyExists({HKEY_CURRENT_USER, std::string(kProductKey) + "\\" + sub}),
                       std::string(sub) == c.stays)
                 << sub;
         }
         // The rest of the registration goes regardless.
         EXPECT_FALSE(KeyExists({HKEY_CLASSES_ROOT, "krlfile"}));
-        EXPECT_FALSE(KeyExists({HKEY_CURRENT_USER, kSchemeApp}));
-        EXPECT_FALSE(KeyExists({HKEY_LOCAL_MACHINE, kUninstall}));
+        EXPECT_FALSE(KeyExists({HKEY_CURRENT_USER, kSchemeKey}));
+        EXPECT_FALSE(KeyExists({HKEY_LOCAL_MACHINE, kUninstallEntryKey}));
     }
 }
 

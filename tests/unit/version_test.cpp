@@ -1,12 +1,28 @@
-// The version resource and the manifest that Windows reads from setup.exe
-// (the test program carries the same resource script).
+// The version resource and the manifest that Windows reads from the
+// shipped setup.exe (the distribution folder's).
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <string>
 
+#include "file_helpers.h"
+
+using namespace kr_files_test;
+
 namespace {
+
+// The manifest of the shipped setup.exe; "<missing>" without one.
+std::string ShippedManifest() {
+    HMODULE setup = ShippedSetup();
+    HRSRC res = setup
+                    ? FindResourceA(setup, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)) // RT_MANIFEST
+                    : nullptr;
+    if (!res)
+        return "<missing>";
+    const char* text = static_cast<const char*>(LockResource(LoadResource(setup, res)));
+    return std::string(text, SizeofResource(setup, res));
+}
 
 std::string VersionString(const std::string& block, const char* name) {
     char* value = nullptr;
@@ -19,13 +35,12 @@ std::string VersionString(const std::string& block, const char* name) {
 }
 
 TEST(VersionResource, NamesTheMakerTheProductAndTheVersion) {
-    char exe[MAX_PATH];
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string exe = DistDir() + "\\setup.exe";
     DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(exe, &handle);
-    ASSERT_GT(size, 0u);
+    DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &handle);
+    ASSERT_GT(size, 0u) << exe;
     std::string block(size, '\0');
-    ASSERT_TRUE(GetFileVersionInfoA(exe, 0, size, &block[0]));
+    ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, size, &block[0]));
 
     const struct {
         const char* name;
@@ -49,11 +64,7 @@ TEST(VersionResource, NamesTheMakerTheProductAndTheVersion) {
 }
 
 TEST(VersionResource, ManifestAsksForElevationAndTheCurrentControls) {
-    HMODULE self = GetModuleHandleA(nullptr);
-    HRSRC res = FindResourceA(self, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)); // RT_MANIFEST
-    ASSERT_NE(res, nullptr);
-    const char* text = static_cast<const char*>(LockResource(LoadResource(self, res)));
-    std::string manifest(text, SizeofResource(self, res));
+    std::string manifest = ShippedManifest();
     for (const char* needle :
          {"level=\"requireAdministrator\"", "Microsoft.Windows.Common-Controls",
           "version=\"6.0.0.0\"", ">true</dpiAware>", "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
@@ -66,31 +77,18 @@ TEST(VersionResource, ManifestAsksForElevationAndTheCurrentControls) {
 // The resource compiler does not see the files a script names: after an edit
 // of the manifest alone, a build that missed it keeps the old one.
 TEST(VersionResource, ManifestIsTheSourceFile) {
-    char source[MAX_PATH] = {};
-    if (!GetEnvironmentVariableA("KR_SOURCE", source, MAX_PATH) || source[0] != '/')
+    std::string source = Env("KR_SOURCE");
+    if (source.empty() || source[0] != '/')
         GTEST_SKIP() << "KR_SOURCE does not name the source folder";
-    std::string path = std::string("Z:") + source + "/res/setup.manifest";
-    for (char& c : path)
-        c = c == '/' ? '\\' : c;
-    std::string file;
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        file.append(buffer, got);
-    CloseHandle(h);
-
-    HMODULE self = GetModuleHandleA(nullptr);
-    HRSRC res = FindResourceA(self, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)); // RT_MANIFEST
-    ASSERT_NE(res, nullptr);
-    const char* text = static_cast<const char*>(LockResource(LoadResource(self, res)));
-    EXPECT_EQ(std::string(text, SizeofResource(self, res)), file);
+    std::string path = WinPath(source + "/res/setup.manifest");
+    std::string file = ReadAll(path);
+    ASSERT_NE(file, "<missing>") << path;
+    EXPECT_EQ(ShippedManifest(), file);
 }
 
-// This program carries the same manifest: the system (Wine 8, Windows 10
-// version 1903 and later) made UTF-8 its ANSI code page.
+// This program runs under the same manifest (tests/unit/unit_tests.rc): the
+// system (Wine 8, Windows 10 version 1903 and later) made UTF-8 its ANSI
+// code page.
 TEST(VersionResource, ManifestMakesUtf8TheCodePage) {
     EXPECT_EQ(GetACP(), 65001u);
 }
