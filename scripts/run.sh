@@ -1,7 +1,7 @@
 #!/bin/sh
 # `make run`: with a display, opens the installer for real use against the
-# build's private Wine prefix; without one, runs the unattended
-# demonstration under Xvfb and saves screenshots in the build folder.
+# build's private Wine prefix; without one, runs the scripted demonstration
+# of the dialogs under Xvfb and saves screenshots in the build folder.
 set -eu
 cd "$(dirname "$0")/.."
 arch=$(scripts/test-arch.sh)

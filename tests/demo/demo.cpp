@@ -1,11 +1,11 @@
-// The unattended demonstration: drives setup.exe the way a user would and
-// prints what it shows and what it did: the install dialog and a cancel, an
-// install into C:\kr-demo, a second install over changed macro lists (the
-// "Info" summary), Wine's own Add/Remove Programs listing the product, and
-// the uninstall from the installed copy, after which the list no longer
-// shows it. Screenshots are saved as BMP files in the folder given as the second argument (the
-// caller converts them). It starts by removing what an earlier run left, so
-// it can run again and again.
+// The scripted demonstration of the dialogs: drives setup.exe the way a
+// user would and prints what it shows and what it did: the install dialog
+// and a cancel, an install into C:\kr-demo, a second install over changed
+// macro lists (the "Info" summary), Wine's own Add/Remove Programs listing
+// the product, and the uninstall from the installed copy, after which the
+// list no longer shows it. Screenshots are saved as BMP files in the folder
+// given as the second argument (the caller converts them). It starts by
+// removing what an earlier run left, so it can run again and again.
 //
 // Usage: demo.exe DIST_DIR SHOT_DIR
 #include <stdio.h>
