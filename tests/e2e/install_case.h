@@ -286,7 +286,8 @@ class InstallCase : public SetupCase {
     void ExpectNotStarted() const {
         Sleep(1000);
         EXPECT_EQ(FindWindowA("KR_Editor", nullptr), nullptr);
-        EXPECT_TRUE(StandinLog(log_).empty());
+        std::vector<std::string> log = StandinLog(log_);
+        EXPECT_TRUE(log.empty()) << log[0];
     }
 
     // Each phase of `options` left its traces in `dest`, every other none.

@@ -245,6 +245,7 @@ TEST_F(InstallFolder, AMissingParentIsReportedAndAGoodFolderThenInstalls) {
     EXPECT_TRUE(second.boxes.empty());
     ExpectFilesCopied(Dest());
     ExpectRegistered(Dest());
+    ExpectStarted(Dest()); // before the next case begins its own log
 }
 
 // An existing file is no folder, whether typed with a backslash or not.
