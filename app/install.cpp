@@ -25,8 +25,7 @@ const char kRetryMessage[] =
     "Windows.";
 
 const char kRestartQuestion[] =
-    "Kestrune 2 is installed. Files in use are replaced when Windows restarts.\r\n"
-    "Restart Windows now?";
+    "Kestrune 2 is installed; files in use are replaced when Windows restarts.\r\nRestart now?";
 
 bool IsChecked(int id) {
     // An unattended run takes the dialog's options but never starts the

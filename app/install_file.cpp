@@ -164,7 +164,7 @@ int InstallFile(const char* name, bool backup, bool copyAsNew, bool keepExisting
             if (CopyFileA(source.data, aside.data, FALSE) &&
                 MoveFileExA(aside.data, target.data,
                             MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
-                LogFormat("In use: $, replaced at the restart", name);
+                LogFormat("In use: $, replaced at restart", name);
                 RestartNeeded = true;
                 return 0;
             }

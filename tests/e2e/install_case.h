@@ -45,8 +45,7 @@ inline const char kRetryText[] =
     "window. If error will appear again, then delete KR shortcut in StartUp folder and restart "
     "Windows.";
 inline const char kRestartText[] =
-    "Kestrune 2 is installed. Files in use are replaced when Windows restarts.\r\nRestart "
-    "Windows now?";
+    "Kestrune 2 is installed; files in use are replaced when Windows restarts.\r\nRestart now?";
 inline const char kNotAllCopiedText[] = "Not all files have been copied. Continue setup?";
 inline const char kSameFolderText[] =
     "Source and destination directories must be different.\r\nIf you want to uninstall KR, do it "

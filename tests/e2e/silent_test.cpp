@@ -350,7 +350,7 @@ TEST_F(FilesInUse, UpgradesOverTheRunningProductWaitForTheRestart) {
             std::vector<std::string> log = Lines(ReadFile(Log()));
             for (const char* line : {"In use: krhook20.dll, renamed to krhook20.dll.old1.kr2tmp",
                                      "In use: kr.exe, renamed to kr.exe.old1.kr2tmp",
-                                     "In use: license.txt, replaced at the restart"})
+                                     "In use: license.txt, replaced at restart"})
                 EXPECT_TRUE(Contains(log, line)) << line << " in " << ReadFile(Log());
             ExpectLogEnd(Log(), 3010);
         } else {
