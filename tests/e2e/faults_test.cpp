@@ -305,6 +305,8 @@ class LockedFiles : public FaultCase {
             EXPECT_EQ(run.boxes.back().text, kRestartText);
             EXPECT_EQ(ReadFile(path), old);
             EXPECT_TRUE(SameBytes(path + ".new1.kr2tmp", Source(c.file)));
+            for (const char* icon : {"kestrune.ico", "record.ico"})
+                EXPECT_TRUE(SameBytes(dest + "\\" + icon, Source(icon))) << icon;
             ExpectRegistered(dest);
             ExpectNotStarted();
             break;
@@ -330,6 +332,8 @@ TEST_F(LockedFiles, HeldOpenFilesWaitForTheRestartOrCountAsNotCopied) {
     const LockCase kCases[] = {
         {"kr.exe", Outcome::Restart},
         {"license.txt", Outcome::Restart},
+        // "*.ico" goes file by file once one of them is held.
+        {"macrolist.ico", Outcome::Restart},
         {"System.krl", Outcome::Asked}, // the old file cannot go to Backup
         {"List.krl", Outcome::Completed},
     };
