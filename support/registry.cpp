@@ -109,9 +109,6 @@ bool RegRemoveKey(const char* parentPath, const char* name, HKEY root, bool only
 }
 
 bool RegKeyExists(const char* keyPath, HKEY root) {
-    HKEY key;
-    if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    KeyHolder key;
+    return RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, key.Out()) == ERROR_SUCCESS;
 }
